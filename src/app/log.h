@@ -1,0 +1,19 @@
+// The program's one printf-style log: every message goes to the log file and
+// to the console. Owns the log file name and the dump of the file on L.
+#pragma once
+
+#include <string>
+
+// Relative to the working directory; the entry point deletes it at start so
+// the file holds exactly one run.
+extern std::string logFileName;
+
+// Formats like printf and appends the text, exactly as formatted (no prefix,
+// no line end added), to logFileName and to standard output.
+void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Prints "output log\n" and the whole log file to the console (not logged).
+void DumpLog();
+
+// The main loop's L key: dumps the log when L was pressed.
+void DumpLogOnKey();

@@ -1,0 +1,50 @@
+// Entry point of the player: clears the last run's log, opens the window and
+// GL context, runs the frame loop until Escape, window close or the end of
+// the show, then tears down in reverse order.
+#include <GL/glew.h>
+
+#include <cstdio>
+
+#include "app/keys.h"
+#include "app/log.h"
+#include "app/profiler.h"
+#include "app/screen.h"
+#include "app/window.h"
+
+namespace {
+const char* const kClassName = "tarvo-window";
+}
+
+int main(int, char**) {
+  std::remove(logFileName.c_str());
+
+  GLWindow window;
+  Log("->Initializing GL Window\n");
+  if (!OpenWindow(window, true, kClassName)) {
+    Log("error::no window, nothing to show\n");
+    return 1;
+  }
+  Log("->Initializing GL Context\n");
+  if (!CreateGLContext(window)) {
+    Log("error::no GL context, nothing to show\n");
+    return 1;
+  }
+
+  LimitFrameRate(1000.0);
+
+  while (true) {
+    if (!PumpMessages(window)) break;
+    if (KeyPressed('B')) {
+      Log("resize: %f %f %f\n", static_cast<double>(screenWidth),
+          static_cast<double>(screenHeight), static_cast<double>(screenAspect));
+    }
+    if (EscapeRequested()) break;
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SwapBuffers(window);
+    DumpLogOnKey();
+  }
+
+  ReleaseGLContext(window);
+  return 0;
+}

@@ -1,0 +1,41 @@
+// Per-frame section timing: marks split a frame into named sections; running
+// sums, minima and maxima per section; a report on O and a reset on P.
+// Also the busy-waiting frame limiter. Wall time, not music time.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Profiler {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  Profiler();
+
+  void Mark(const char* label);
+  void BeginFrame();
+  // Accumulates the frame, polls P (reset) and O (prints report()).
+  void EndFrame();
+  void Reset(int32_t newSignature);
+
+  // The report text that O prints.
+  std::string report() const;
+
+  // Sum of the lengths of labels[1..n-1].
+  int32_t labelSignature() const;
+
+  Clock::time_point start;
+  double secondsPerTick = 1e-9;
+  std::vector<double> times;
+  std::vector<std::string> labels;
+  int32_t frameCount = 0;
+  int32_t signature = 0;
+  std::vector<double> sums;
+  std::vector<double> maxima;
+  std::vector<double> minima;
+};
+
+// Spins until at least 1/rate seconds have passed since its previous return.
+void LimitFrameRate(double rate);

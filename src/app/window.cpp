@@ -1,0 +1,161 @@
+#include "app/window.h"
+
+#include <GL/glew.h>
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+
+#include "app/log.h"
+#include "app/screen.h"
+
+namespace {
+constexpr int kDevWidth = 640;
+constexpr int kDevHeight = 360;
+
+int virtualKeyOf(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+  if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+  switch (key) {
+    case SDLK_ESCAPE: return vk::Escape;
+    case SDLK_UP: return vk::Up;
+    case SDLK_DOWN: return vk::Down;
+    case SDLK_DELETE: return vk::Delete;
+    default: return -1;
+  }
+}
+
+void setGLAttributes(int depthBits) {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
+}
+
+SDL_Window* createWindow(GLWindow& window, const char* title, int x, int y, int w, int h,
+                         Uint32 flags) {
+  setGLAttributes(32);
+  SDL_Window* created = SDL_CreateWindow(title, x, y, w, h, flags | SDL_WINDOW_OPENGL);
+  if (!created) {
+    // Many drivers offer no 32-bit depth visual; 24 bits serve the same use.
+    setGLAttributes(24);
+    created = SDL_CreateWindow(title, x, y, w, h, flags | SDL_WINDOW_OPENGL);
+    window.depthFallback = created != nullptr;
+  }
+  return created;
+}
+}  // namespace
+
+bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className) {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    Log("error::no window system: %s\n", SDL_GetError());
+    return false;
+  }
+  int width = 0;
+  int height = 0;
+  if (fullScreen) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+      width = mode.w;
+      height = mode.h;
+    }
+    Log("Current Screen Resolution: %d %d\n", width, height);
+    std::printf("Current Screen Resolution: %d %d\n", width, height);
+    window.window = createWindow(window, "", 0, 0, width, height,
+                                 SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_ShowCursor(SDL_DISABLE);
+  } else {
+    width = kDevWidth;
+    height = kDevHeight;
+    Log("\tDEV_MODE: Window sizes = %dx%d\n", width, height);
+    window.window = createWindow(window, className.c_str(), SDL_WINDOWPOS_UNDEFINED, 0, width,
+                                 height, SDL_WINDOW_RESIZABLE);
+  }
+  if (!window.window) {
+    Log("error::could not create the window: %s\n", SDL_GetError());
+    return false;
+  }
+  setScreenMetrics(width, height);
+  Log("ScreenSize = %dx%d with aspect ratio of %f\n", width, height,
+      static_cast<double>(screenAspect));
+  SDL_ShowWindow(window.window);
+  setInputSource(&window.keys);
+  return true;
+}
+
+bool CreateGLContext(GLWindow& window) {
+  if (!window.window) return false;
+  SDL_GLContext context = SDL_GL_CreateContext(window.window);
+  if (!context) {
+    Log("error::could not create the GL context: %s\n", SDL_GetError());
+    return false;
+  }
+  SDL_GL_MakeCurrent(window.window, context);
+  glewExperimental = GL_TRUE;
+  if (glewInit() != GLEW_OK) {
+    Log("error::glewInit failed\n");
+    return false;
+  }
+  glGetError();  // GLEW's probing may leave an error behind
+  Log("\tStatus: Using GLEW %s\n", reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)));
+  Log("\tOpenGL Vendor: %s\n", reinterpret_cast<const char*>(glGetString(GL_VENDOR)));
+  Log("\tOpenGL Render: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+  Log("\tOpenGL Version: %s\n\n", reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+  if (window.depthFallback) Log("\tDepth buffer: 32 bits refused, using 24 bits\n");
+  window.context = context;
+  // Size changes that arrived before the context existed set only the metrics.
+  int w = 0;
+  int h = 0;
+  SDL_GL_GetDrawableSize(window.window, &w, &h);
+  if (w > 0 && h > 0) {
+    setScreenMetrics(w, h);
+    glViewport(0, 0, w, h);
+  }
+  return true;
+}
+
+void ReleaseGLContext(GLWindow& window) {
+  if (!window.window) return;
+  SDL_GL_MakeCurrent(window.window, nullptr);
+  if (window.context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(window.context));
+  window.context = nullptr;
+}
+
+bool PumpMessages(GLWindow& window) {
+  bool open = true;
+  window.keys.applyPendingReleases();
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    switch (event.type) {
+      case SDL_QUIT:
+        open = false;
+        break;
+      case SDL_KEYDOWN:
+        if (!event.key.repeat) window.keys.keyDown(virtualKeyOf(event.key.keysym.sym));
+        break;
+      case SDL_KEYUP:
+        window.keys.keyUp(virtualKeyOf(event.key.keysym.sym));
+        break;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          setScreenMetrics(event.window.data1, event.window.data2);
+          if (window.context) glViewport(0, 0, event.window.data1, event.window.data2);
+        } else if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+          open = false;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  window.keys.setFocus((SDL_GetWindowFlags(window.window) & SDL_WINDOW_INPUT_FOCUS) != 0);
+  int x = 0;
+  int y = 0;
+  const Uint32 buttons = SDL_GetGlobalMouseState(&x, &y);
+  window.keys.setCursor(x, y, (buttons & SDL_BUTTON_LMASK) != 0);
+  return open;
+}
+
+void SwapBuffers(GLWindow& window) { SDL_GL_SwapWindow(window.window); }

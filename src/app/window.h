@@ -1,0 +1,33 @@
+// The one window of the program and its OpenGL context, over SDL2: window
+// creation (full screen, or the 640 x 360 development mode), a compatibility
+// GL context with GLEW, event draining into the key table, buffer swaps.
+// Does not own what is drawn.
+#pragma once
+
+#include <string>
+
+#include "app/keys.h"
+
+struct SDL_Window;
+
+struct GLWindow {
+  SDL_Window* window = nullptr;
+  void* context = nullptr;  // SDL_GLContext, set only when creation succeeded
+  bool depthFallback = false;  // 32-bit depth refused, 24 bits in use
+  KeyStateTable keys;
+};
+
+// Creates and shows the window; sets the screen metrics. Returns false when
+// the video system or the window cannot be created (logged).
+bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className);
+
+// Context, GLEW and the four status lines.
+bool CreateGLContext(GLWindow& window);
+
+void ReleaseGLContext(GLWindow& window);
+
+// Drains pending events: keys, focus, mouse, size changes (metrics and
+// viewport). Returns false once the window was closed.
+bool PumpMessages(GLWindow& window);
+
+void SwapBuffers(GLWindow& window);

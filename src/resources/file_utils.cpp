@@ -1,0 +1,99 @@
+#include "resources/file_utils.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+std::string osPath(const std::string& programPath) {
+  std::string result = programPath;
+  std::replace(result.begin(), result.end(), '\\', '/');
+  return result;
+}
+
+namespace {
+// Bare entry names in byte order; empty when the directory can't be listed.
+std::vector<std::string> entryNames(const std::string& directory) {
+  std::vector<std::string> names;
+  std::error_code error;
+  fs::directory_iterator it(osPath(directory.empty() ? "." : directory), error);
+  if (error) return names;
+  for (fs::directory_iterator end; it != end; it.increment(error)) {
+    if (error) break;
+    names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+}  // namespace
+
+std::vector<std::string> listDirectory(const std::vector<std::string>& extensions,
+                                       const std::string& directory) {
+  std::vector<std::string> result;
+  for (const std::string& name : entryNames(directory)) {
+    for (const std::string& extension : extensions) {
+      if (name.find(extension) != std::string::npos) result.push_back(directory + "\\" + name);
+    }
+  }
+  return result;
+}
+
+int32_t countDirectoryEntries(const std::string& directory) {
+  return static_cast<int32_t>(entryNames(directory).size());
+}
+
+std::string fileNameOf(const std::string& path) {
+  const size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string directoryOf(const std::string& path) {
+  std::string result;
+  for (const std::string& piece : splitString(path, '\\')) {
+    if (piece.find('.') == std::string::npos) result += piece + "\\";
+  }
+  return result;
+}
+
+std::vector<std::string> splitString(const std::string& text, char delimiter) {
+  std::vector<std::string> pieces;
+  size_t begin = 0;
+  while (begin < text.size()) {
+    const size_t end = text.find(delimiter, begin);
+    if (end == std::string::npos) {
+      pieces.push_back(text.substr(begin));
+      break;
+    }
+    pieces.push_back(text.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  return pieces;
+}
+
+int32_t fileModificationTime(const std::string& path) {
+  struct stat status;
+  if (::stat(osPath(path).c_str(), &status) == 0) {
+    return static_cast<int32_t>(static_cast<int64_t>(status.st_mtime) & 0xFFFFFFFF);
+  }
+  const int error = errno;
+  std::fflush(stdout);
+  std::perror("Problem getting information");
+  switch (error) {
+    case ENOENT:
+      std::printf("File %s not found.\n", path.c_str());
+      break;
+    case EINVAL:
+      std::printf("Invalid parameter to _stat.\n");
+      break;
+    default:
+      std::printf("Unexpected error in _stat.\n");
+      break;
+  }
+  std::fflush(stdout);
+  return 0;
+}

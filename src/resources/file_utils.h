@@ -1,0 +1,35 @@
+// Path and text helpers shared by the loaders. Program paths use the
+// backslash as their only separator; osPath() turns one into the operating
+// system's form at the moment of a file-system call, and nothing else
+// converts. Listings go through std::filesystem, never a shell.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Program path (backslashes) to operating-system path (slashes).
+std::string osPath(const std::string& programPath);
+
+// directory + "\" + name for every entry whose name contains one of the
+// extensions (substring, case-sensitive), once per matching extension, in
+// byte order of the names and extension order within one name.
+std::vector<std::string> listDirectory(const std::vector<std::string>& extensions,
+                                       const std::string& directory);
+
+// Number of entries of the directory; 0 when it is missing or empty.
+int32_t countDirectoryEntries(const std::string& directory);
+
+// Text after the last backslash.
+std::string fileNameOf(const std::string& path);
+
+// Every backslash-separated piece without a "." followed by a backslash.
+std::string directoryOf(const std::string& path);
+
+// Pieces between delimiters; no empty piece after a final delimiter.
+std::vector<std::string> splitString(const std::string& text, char delimiter);
+
+// Modification time in seconds since 1970 (low 32 bits). On failure prints
+// "Problem getting information" with the system's reason to standard error,
+// a line naming the error to standard output, and returns 0.
+int32_t fileModificationTime(const std::string& path);

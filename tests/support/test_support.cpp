@@ -1,0 +1,100 @@
+#include "support/test_support.h"
+
+#include <SDL2/SDL.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "gpu/gl.h"
+
+bool ensureGLContext(int width, int height) {
+  static bool tried = false;
+  static bool ok = false;
+  if (tried) return ok;
+  tried = true;
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_Window* window = SDL_CreateWindow("tarvo-test", 0, 0, width, height,
+                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!window) return false;
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (!context) return false;
+  SDL_GL_MakeCurrent(window, context);
+  glewExperimental = GL_TRUE;
+  if (glewInit() != GLEW_OK) return false;
+  glGetError();
+  glViewport(0, 0, width, height);
+  ok = true;
+  return ok;
+}
+
+namespace {
+std::string captureStream(FILE* stream, int fd, const std::function<void()>& fn) {
+  std::fflush(stream);
+  char name[] = "/tmp/tarvo-capture-XXXXXX";
+  const int tmp = mkstemp(name);
+  const int saved = dup(fd);
+  dup2(tmp, fd);
+  fn();
+  std::fflush(stream);
+  dup2(saved, fd);
+  close(saved);
+  close(tmp);
+  std::string text = readFile(name);
+  std::remove(name);
+  return text;
+}
+}  // namespace
+
+std::string captureStdout(const std::function<void()>& fn) {
+  return captureStream(stdout, STDOUT_FILENO, fn);
+}
+
+std::string captureStderr(const std::function<void()>& fn) {
+  return captureStream(stderr, STDERR_FILENO, fn);
+}
+
+TempDir::TempDir(bool enter) : entered_(enter) {
+  char name[] = "/tmp/tarvo-test-XXXXXX";
+  path_ = mkdtemp(name);
+  if (entered_) {
+    previous_ = std::filesystem::current_path().string();
+    std::filesystem::current_path(path_);
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code error;
+  if (entered_) std::filesystem::current_path(previous_, error);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, error);
+  std::filesystem::remove_all(path_, error);
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<unsigned char> readBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(file),
+                                    std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  std::ofstream file(path, std::ios::binary);
+  file << content;
+}
+
+void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
