@@ -1,0 +1,73 @@
+// RenderTarget2D: an off-screen colour texture with a 24-bit depth buffer in
+// one framebuffer; drawn into between begin and end, sampled through
+// bindTexture, captured as a numbered PNG in "output" on the 1 key.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gpu/gl.h"
+#include "resources/data_object.h"
+
+// Colour formats chosen at creation.
+enum RenderTargetFormat {
+  kFormatRGBA8 = 0,
+  kFormatR32F = 1,
+  kFormatRGBA16F = 2,
+  kFormatR16F = 3,
+};
+
+// Relative targets are sized against this fixed design resolution.
+constexpr float kDesignWidth = 1920.0f;
+constexpr float kDesignHeight = 1080.0f;
+
+// The capture directory and the first free capture name: "output\" +
+// "%05d" + ".png", starting at number firstNumber and moving on past names
+// for which inUse (program path) is true.
+extern const char* const kCaptureDirectory;
+std::string captureFileName(int32_t firstNumber,
+                            const std::function<bool(const std::string&)>& inUse);
+
+// Reverses the order of rows in place (GL reads bottom row first, image files
+// start with the top row).
+void flipRows(std::vector<unsigned char>& pixels, size_t rowBytes, size_t rowCount);
+
+class RenderTarget2D : public DataObject {
+ public:
+  // relative: (int)(size * 1920) by (int)(size * 1080); otherwise (int)size
+  // square.
+  RenderTarget2D(int format, bool relative, float size, const std::string& name);
+  RenderTarget2D(int width, int height, int format, const std::string& name);
+
+  void bindTexture(int unit, int minFilter, int magFilter, int wrap) override;
+  void begin() override;
+  void end(bool buildMipmaps) override;
+  std::pair<float, float> getTexelSize() override;
+  // On a new press of the 1 key, writes the target's content upright to the
+  // first unused capture name.
+  void save() override;
+  bool active() override;
+
+  // Whether the framebuffer was complete at creation.
+  bool complete() const { return isComplete; }
+
+  GLuint colorTexture = 0;
+  GLuint framebuffer = 0;
+  GLuint depthBuffer = 0;
+  float width = 0.0f;
+  float height = 0.0f;
+  GLint savedViewport[4] = {0, 0, 0, 0};
+  bool isActive = false;
+
+ private:
+  void initialise(const std::string& targetName);
+  bool create(int targetWidth, int targetHeight, int format);
+  void writeCapture(const std::string& fileName);
+
+  bool isComplete = false;
+  // The 4 x 4 block read by end; kept here so end does not allocate.
+  unsigned char finishScratch[4 * 4 * 4] = {};
+};

@@ -1,0 +1,30 @@
+// Texture: an image file (PNG, JPEG, Radiance HDR) decoded by stb_image into
+// a mipmapped 2D texture. HDR images become float textures, names starting
+// with "_" hold data (linear RGBA), every other image is sRGB. Binding goes
+// through gpu/texture_binding.h.
+#pragma once
+
+#include <string>
+
+#include "gpu/gl.h"
+#include "resources/data_object.h"
+
+class Texture : public DataObject {
+ public:
+  // Decodes and uploads the image; logs "Texture %s failed to load\n" and
+  // returns false when it cannot be decoded (no GL texture is made then).
+  bool load(std::string path) override;
+  void bindTexture(int unit, int minFilter, int magFilter, int wrap) override;
+
+  int width = 0;
+  int height = 0;
+  int channels = 0;  // as the decoder reports the file
+  bool isHDR = false;
+  bool isSRGB = false;
+  GLuint texture = 0;
+  // What level 0 was defined with (images of one or two channels are
+  // expanded to four before the upload).
+  GLenum internalFormat = 0;
+  GLenum pixelFormat = 0;
+  GLenum pixelType = 0;
+};

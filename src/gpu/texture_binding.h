@@ -1,0 +1,18 @@
+// The texture binding steps shared by Texture and RenderTarget2D: sampler
+// uniform "Texture<unit>", texture, filters and wrap on that unit, and the
+// texel-size uniform "texel<unit>". Units 0..8 only.
+#pragma once
+
+#include <utility>
+
+#include "gpu/gl.h"
+
+constexpr int kMaxTextureUnit = 8;
+
+// (1 / width, 1 / height), each computed in double precision and rounded.
+std::pair<float, float> texelSizeOf(double width, double height);
+
+// Binds texture on the unit for the current program and publishes its texel
+// size. A unit outside 0..kMaxTextureUnit is refused with a log line.
+void bindTextureToUnit(GLuint texture, double width, double height, int unit, int minFilter,
+                       int magFilter, int wrap);

@@ -1,0 +1,46 @@
+// ResourceRegistry: owns every named resource and finds it by name. Loads a
+// data directory by extension in class order (shaders, textures, raw meshes,
+// indexed meshes), registers the full-screen quad "screenSpace" and creates
+// render targets by name. The demo derives from it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "resources/data_object.h"
+
+class ResourceRegistry {
+ public:
+  // Needs a current GL context: registers the Quad "screenSpace" first.
+  ResourceRegistry();
+  virtual ~ResourceRegistry();
+  ResourceRegistry(const ResourceRegistry&) = delete;
+  ResourceRegistry& operator=(const ResourceRegistry&) = delete;
+
+  // Appends, taking ownership; no duplicate check.
+  void add(std::unique_ptr<DataObject> object);
+  // Prints "loading from %s\n" and registers every file of the directory
+  // whose load succeeds.
+  void loadDirectory(const std::string& directory);
+  // First object with exactly this name; on a miss prints
+  // "Sorry bud, couldn't find: " and the name (no line end) and returns null.
+  DataObject* find(const std::string& name);
+  template <class T>
+  T* findAs(const std::string& name) {
+    return dynamic_cast<T*>(find(name));
+  }
+
+  // Scaled form: relative targets are (int)(size * 1920) by (int)(size * 1080).
+  void addRenderTarget(int format, bool relative, float size, const std::string& name);
+  // Sized form.
+  void addRenderTarget(int width, int height, int format, const std::string& name);
+  // Ends (with mipmaps) every render target between begin and end.
+  void endActiveRenderTargets(int unused);
+
+  int64_t startCount = 0;
+  double secondsPerCount = 0.0;
+  double elapsed = 0.0;
+  std::vector<std::unique_ptr<DataObject>> objects;
+};
