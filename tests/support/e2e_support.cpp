@@ -1,0 +1,178 @@
+#include "support/e2e_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "support/test_support.h"
+
+extern char** environ;
+
+namespace {
+std::vector<char*> cStrings(std::vector<std::string>& strings) {
+  std::vector<char*> result;
+  for (std::string& s : strings) result.push_back(s.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra) {
+  std::vector<std::string> merged;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    bool overridden = false;
+    for (const std::string& x : extra) overridden |= x.compare(0, name.size() + 1, name + "=") == 0;
+    if (!overridden) merged.push_back(entry);
+  }
+  merged.insert(merged.end(), extra.begin(), extra.end());
+  return merged;
+}
+
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+            const std::string& outputPath, const std::string& workingDirectory, int extraFd = -1) {
+  std::vector<std::string> args = argv;
+  std::vector<std::string> env = mergedEnvironment(environment);
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  // Child: own process group so a kill takes its children too.
+  setpgid(0, 0);
+  if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
+  const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (out >= 0) {
+    dup2(out, STDOUT_FILENO);
+    dup2(out, STDERR_FILENO);
+  }
+  const int devnull = open("/dev/null", O_RDONLY);
+  if (devnull >= 0) dup2(devnull, STDIN_FILENO);
+  (void)extraFd;
+  std::vector<char*> cargs = cStrings(args);
+  std::vector<char*> cenv = cStrings(env);
+  execve(cargs[0], cargs.data(), cenv.data());
+  // Not an absolute path: search PATH.
+  execvpe(cargs[0], cargs.data(), cenv.data());
+  _exit(127);
+}
+}  // namespace
+
+XvfbServer::XvfbServer(int width, int height) {
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(fds[0]);
+    const int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, STDOUT_FILENO);
+    dup2(devnull, STDERR_FILENO);
+    const std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+           "tcp", "-noreset", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (!number.empty()) display_ = ":" + number;
+}
+
+XvfbServer::~XvfbServer() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& workingDirectory,
+                           const std::vector<std::string>& environment,
+                           const std::string& outputPath) {
+  pid_ = spawn(argv, environment, outputPath, workingDirectory);
+}
+
+ChildProcess::~ChildProcess() {
+  if (running()) {
+    kill(-pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+bool ChildProcess::running() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  const pid_t r = waitpid(pid_, &status, WNOHANG);
+  if (r == pid_) {
+    status_ = status;
+    pid_ = -1;
+    return false;
+  }
+  return r == 0;
+}
+
+int ChildProcess::wait(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (running()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(-pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (WIFEXITED(status_)) return WEXITSTATUS(status_);
+  return -1;
+}
+
+int runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+               const std::string& outputPath, const std::string& workingDirectory) {
+  const pid_t pid = spawn(argv, environment, outputPath, workingDirectory);
+  int status = 0;
+  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void pressKey(const std::string& display, const std::string& key) {
+  runProgram({"xdotool", "key", key}, {"DISPLAY=" + display});
+}
+
+bool waitForText(const std::string& path, const std::string& text,
+                 std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (readFile(path).find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  return readFile(path).find(text) != std::string::npos;
+}
+
+size_t countOccurrences(const std::string& haystack, const std::string& needle) {
+  size_t count = 0;
+  for (size_t at = haystack.find(needle); at != std::string::npos;
+       at = haystack.find(needle, at + needle.size())) {
+    ++count;
+  }
+  return count;
+}
+
+bool containsInOrder(const std::string& haystack, const std::vector<std::string>& needles,
+                     std::string* firstMissing) {
+  size_t from = 0;
+  for (const std::string& needle : needles) {
+    const size_t at = haystack.find(needle, from);
+    if (at == std::string::npos) {
+      if (firstMissing) *firstMissing = needle;
+      return false;
+    }
+    from = at + needle.size();
+  }
+  return true;
+}
+
+std::string builtProgram(const std::string& name) { return std::string(TARVO_BINARY_DIR) + "/" + name; }

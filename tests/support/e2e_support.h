@@ -1,0 +1,62 @@
+// End-to-end helpers: a private Xvfb server of a chosen size, the real
+// programs started as child processes in a working directory of the test's
+// choosing, key presses through xdotool, and waiting on the log file.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+class XvfbServer {
+ public:
+  XvfbServer(int width, int height);
+  ~XvfbServer();
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
+  bool running() const { return pid_ > 0 && !display_.empty(); }
+  const std::string& display() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+class ChildProcess {
+ public:
+  // Starts argv[0] (an absolute path) in workingDirectory with the extra
+  // environment entries ("NAME=value"); stdout and stderr go to outputPath.
+  ChildProcess(const std::vector<std::string>& argv, const std::string& workingDirectory,
+               const std::vector<std::string>& environment, const std::string& outputPath);
+  ~ChildProcess();
+  // Waits for the exit; returns the exit code, or -1 on timeout (then killed)
+  // or abnormal end.
+  int wait(std::chrono::milliseconds timeout);
+  bool running();
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+// Runs a program to completion (no shell) and returns its exit code.
+int runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+               const std::string& outputPath = "/dev/null",
+               const std::string& workingDirectory = "");
+
+// xdotool key NAME on the given display.
+void pressKey(const std::string& display, const std::string& key);
+
+// Polls the file until it contains the text (true) or the timeout passes.
+bool waitForText(const std::string& path, const std::string& text,
+                 std::chrono::milliseconds timeout);
+
+// Counts non-overlapping occurrences.
+size_t countOccurrences(const std::string& haystack, const std::string& needle);
+
+// True when every needle occurs, in order, each after the previous one.
+bool containsInOrder(const std::string& haystack, const std::vector<std::string>& needles,
+                     std::string* firstMissing = nullptr);
+
+std::string builtProgram(const std::string& name);  // TARVO_BINARY_DIR/name
