@@ -1,0 +1,61 @@
+#include "camera/camera_key_file.h"
+
+#include <cstring>
+
+namespace {
+constexpr int kFloatsPerRecord = 14;
+
+float readFloatLE(const uint8_t* bytes) {
+  const uint32_t bits = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+                        (static_cast<uint32_t>(bytes[2]) << 16) |
+                        (static_cast<uint32_t>(bytes[3]) << 24);
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+void writeFloatLE(float value, uint8_t* bytes) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+}  // namespace
+
+ParsedCameraKeys parseCameraKeys(const uint8_t* data, size_t size) {
+  ParsedCameraKeys result;
+  if (data == nullptr) size = 0;
+  const size_t count = size / kCameraKeyRecordSize;
+  result.trailingBytes = size % kCameraKeyRecordSize;
+  result.keys.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    float f[kFloatsPerRecord];
+    for (int j = 0; j < kFloatsPerRecord; ++j)
+      f[j] = readFloatLE(data + i * kCameraKeyRecordSize + 4 * j);
+    CameraKey key;
+    key.eyePos = {f[0], f[1], f[2]};
+    key.lookAt = {f[3], f[4], f[5]};
+    key.upVector = {f[6], f[7], f[8]};
+    key.fov = f[9];
+    key.near = f[10];
+    key.far = f[11];
+    key.ratio = f[12];
+    // f[13] is the timestamp, which nothing uses.
+    result.keys.push_back(key);
+  }
+  return result;
+}
+
+void writeCameraKeyRecord(const CameraKey& key, uint8_t* out) {
+  const float f[kFloatsPerRecord] = {
+      key.eyePos.x,   key.eyePos.y,   key.eyePos.z, key.lookAt.x, key.lookAt.y,
+      key.lookAt.z,   key.upVector.x, key.upVector.y, key.upVector.z, key.fov,
+      key.near,       key.far,        key.ratio,    0.0f};
+  for (int j = 0; j < kFloatsPerRecord; ++j) writeFloatLE(f[j], out + 4 * j);
+}
+
+std::vector<uint8_t> serializeCameraKeys(const std::vector<CameraKey>& keys) {
+  std::vector<uint8_t> bytes(keys.size() * kCameraKeyRecordSize);
+  for (size_t i = 0; i < keys.size(); ++i)
+    writeCameraKeyRecord(keys[i], bytes.data() + i * kCameraKeyRecordSize);
+  return bytes;
+}
