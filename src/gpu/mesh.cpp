@@ -1,0 +1,82 @@
+#include "gpu/mesh.h"
+
+#include <fstream>
+#include <optional>
+
+#include "app/log.h"
+#include "gpu/uniforms.h"
+#include "resources/file_utils.h"
+
+namespace {
+constexpr size_t kVertexBytes = 60;        // 15 floats per vertex
+constexpr size_t kNormalOffsetBytes = 24;  // per vertex, where the normals start
+
+// The whole file, or nothing when it cannot be opened or read.
+std::optional<std::vector<unsigned char>> readFileBytes(const std::string& programPath) {
+  std::ifstream file(osPath(programPath), std::ios::binary);
+  if (!file.good()) return std::nullopt;
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  file.seekg(0, std::ios::beg);
+  if (size < 0 || !file.good()) return std::nullopt;
+  std::vector<unsigned char> bytes(static_cast<size_t>(size));
+  if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), size)) return std::nullopt;
+  return bytes;
+}
+}  // namespace
+
+bool MeshGeometry::loadWith(const std::string& meshPath, Parser parse) {
+  path = meshPath;
+  name = fileNameOf(meshPath);
+  fileTime = fileModificationTime(meshPath);
+  Log("\tLoaded rawGeometry: %s\n", meshPath.c_str());
+
+  const std::optional<std::vector<unsigned char>> bytes = readFileBytes(meshPath);
+  if (!bytes) {
+    Log("Geometry file isn't good, recheck: %s\n", meshPath.c_str());
+    return false;
+  }
+  Log("Loading Object Name: %s   filesize=%d\n", name.c_str(), static_cast<int>(bytes->size()));
+
+  const MeshData mesh = parse(bytes->data(), bytes->size());
+  for (const std::string& line : mesh.logLines) Log("%s", line.c_str());
+  if (!mesh.ok()) {
+    Log("Geometry file refused, %s: %s\n", meshPath.c_str(), mesh.refusal.c_str());
+    return false;
+  }
+
+  vertexCount = mesh.vertexCount;
+  triangleCount = mesh.triangleCount;
+  indexCount = mesh.indexCount;
+  vertexData = buildVertexData(mesh);
+  indexData = mesh.indices;
+
+  glGenBuffers(1, &vertexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kVertexBytes * static_cast<size_t>(vertexCount)),
+               vertexData.data(), GL_STATIC_DRAW);
+  glGenBuffers(1, &indexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, indexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(uint32_t) * indexData.size()),
+               indexData.data(), GL_STATIC_DRAW);
+  return true;
+}
+
+bool rawGeometry::load(std::string meshPath) { return loadWith(meshPath, parseRawGeometry); }
+
+bool IndexedGeometry::load(std::string meshPath) { return loadWith(meshPath, parseIndexedGeometry); }
+
+void MeshGeometry::drawMesh() {
+  if (vertexBuffer == kNoBuffer || indexBuffer == kNoBuffer) return;
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+  const GLint pos = enableAttribute("pos", 4, 0);
+  const GLint normal =
+      enableAttribute("normal", 3, kNormalOffsetBytes * static_cast<size_t>(vertexCount));
+  if (triangleCount > 0) {
+    glDrawElements(GL_TRIANGLES, triangleCount * 3, GL_UNSIGNED_INT, nullptr);
+  }
+  // Both arrays are switched off so no later draw reads through them.
+  disableAttribute(pos);
+  disableAttribute(normal);
+}

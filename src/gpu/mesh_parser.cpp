@@ -1,0 +1,255 @@
+#include "gpu/mesh_parser.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace {
+constexpr size_t kInt32Bytes = 4;
+constexpr size_t kVertexRecordBytes = 12;
+constexpr size_t kChunkHeaderBytes = 8;
+constexpr int kFloatsPerVertex = 15;
+constexpr int kPositionFloats = 4;
+constexpr int kNormalFloats = 3;
+constexpr int kNormalOffsetFloats = 6;  // normals start at byte 24 * vertexCount
+// Keeps 15 floats per vertex within a 32-bit count.
+constexpr int64_t kMaxVertices = std::numeric_limits<int32_t>::max() / kFloatsPerVertex;
+
+std::string formatText(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string formatText(const char* pattern, ...) {
+  va_list args;
+  va_start(args, pattern);
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, pattern, measure);
+  va_end(measure);
+  std::string text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+  std::vsnprintf(&text[0], text.size(), pattern, args);
+  va_end(args);
+  text.resize(text.size() - 1);
+  return text;
+}
+
+// Little-endian reads; callers have checked that the bytes are present.
+int32_t readInt32(const unsigned char* bytes) {
+  const uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  int32_t result;
+  std::memcpy(&result, &value, sizeof(result));
+  return result;
+}
+
+float readFloat(const unsigned char* bytes) {
+  const int32_t bits = readInt32(bytes);
+  float result;
+  std::memcpy(&result, &bits, sizeof(result));
+  return result;
+}
+
+vec3 readVertex(const unsigned char* bytes) {
+  return {readFloat(bytes), readFloat(bytes + 4), readFloat(bytes + 8)};
+}
+
+vec3 difference(const vec3& a, const vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+vec3 crossProduct(const vec3& a, const vec3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+vec3 xyz(const vec4& p) { return {p.x, p.y, p.z}; }
+
+MeshData refuse(MeshData mesh, std::string reason) {
+  mesh.refusal = std::move(reason);
+  return mesh;
+}
+}  // namespace
+
+int trianglesPerElement(int32_t shape) {
+  switch (shape) {
+    case 0:
+      return 1;
+    case 1:
+      return 2;
+    case 2:
+      return 4;
+    case 3:
+      return 12;
+    default:
+      return 0;
+  }
+}
+
+vec3 normalise(const vec3& v) {
+  const float squares = v.x * v.x + v.y * v.y + v.z * v.z;
+  const float length = static_cast<float>(std::sqrt(static_cast<double>(squares)));
+  if (!(length > 0.0f)) return {0.0f, 0.0f, 0.0f};
+  const float reciprocal = 1.0f / length;
+  return {v.x * reciprocal, v.y * reciprocal, v.z * reciprocal};
+}
+
+vec3 faceNormal(const vec3& p0, const vec3& p1, const vec3& p2) {
+  return normalise(crossProduct(normalise(difference(p1, p0)), normalise(difference(p2, p0))));
+}
+
+MeshData parseRawGeometry(const unsigned char* data, size_t size) {
+  MeshData mesh;
+  size_t offset = 0;
+  for (int chunk = 0; offset < size; ++chunk) {
+    if (size - offset < kChunkHeaderBytes) {
+      return refuse(std::move(mesh),
+                    formatText("chunk %d is cut off: %zu bytes left, a chunk header needs %zu",
+                               chunk, size - offset, kChunkHeaderBytes));
+    }
+    const int32_t shape = readInt32(data + offset);
+    const int32_t count = readInt32(data + offset + kInt32Bytes);
+    offset += kChunkHeaderBytes;
+    mesh.logLines.push_back(formatText("\tChunkShape: %d\n\tNumber of Vertices = %d\n", shape, count));
+
+    const int trianglesEach = trianglesPerElement(shape);
+    if (trianglesEach == 0) {
+      return refuse(std::move(mesh), formatText("chunk %d: shape %d is outside 0..3", chunk, shape));
+    }
+    const int verticesEach = 3 * trianglesEach;
+    if (count < 0) {
+      return refuse(std::move(mesh), formatText("chunk %d: negative vertex count %d", chunk, count));
+    }
+    if (count % verticesEach != 0) {
+      return refuse(std::move(mesh),
+                    formatText("chunk %d: %d vertices are not a whole number of %d-vertex elements",
+                               chunk, count, verticesEach));
+    }
+    if ((size - offset) / kVertexRecordBytes < static_cast<size_t>(count)) {
+      return refuse(std::move(mesh),
+                    formatText("chunk %d: %d vertices need %zu bytes, %zu are left", chunk, count,
+                               static_cast<size_t>(count) * kVertexRecordBytes, size - offset));
+    }
+    if (static_cast<int64_t>(mesh.vertexCount) + count > kMaxVertices) {
+      return refuse(std::move(mesh), formatText("chunk %d: more than %lld vertices in all", chunk,
+                                                static_cast<long long>(kMaxVertices)));
+    }
+    mesh.vertexCount += count;
+    mesh.triangleCount += count / 3;
+
+    const size_t chunkStart = mesh.positions.size();
+    for (int element = 0; element < count / verticesEach; ++element) {
+      const float w = static_cast<float>(element / trianglesEach);
+      for (int v = 0; v < verticesEach; ++v) {
+        const vec3 p = readVertex(data + offset);
+        offset += kVertexRecordBytes;
+        mesh.positions.push_back({p.x, p.y, p.z, w});
+      }
+    }
+    for (size_t first = chunkStart; first < mesh.positions.size(); first += 3) {
+      const vec3 n = faceNormal(xyz(mesh.positions[first]), xyz(mesh.positions[first + 1]),
+                                xyz(mesh.positions[first + 2]));
+      mesh.normals.insert(mesh.normals.end(), 3, n);
+    }
+  }
+  mesh.logLines.push_back(formatText("\tTotal Vertices: %d\n", mesh.vertexCount));
+  mesh.indices.resize(static_cast<size_t>(mesh.triangleCount) * 3);
+  for (size_t i = 0; i < mesh.indices.size(); ++i) mesh.indices[i] = static_cast<uint32_t>(i);
+  return mesh;
+}
+
+MeshData parseIndexedGeometry(const unsigned char* data, size_t size) {
+  MeshData mesh;
+  size_t offset = 0;
+  if (size < kInt32Bytes) {
+    return refuse(std::move(mesh), formatText("no vertex count: the file has %zu bytes", size));
+  }
+  const int32_t vertexCount = readInt32(data);
+  offset += kInt32Bytes;
+  mesh.logLines.push_back(formatText("nVertices =  %d\n", vertexCount));
+  if (vertexCount < 0) {
+    return refuse(std::move(mesh), formatText("negative vertex count %d", vertexCount));
+  }
+  if (vertexCount > kMaxVertices) {
+    return refuse(std::move(mesh), formatText("%d vertices are too many", vertexCount));
+  }
+  if ((size - offset) / kVertexRecordBytes < static_cast<size_t>(vertexCount)) {
+    return refuse(std::move(mesh),
+                  formatText("%d vertices need %zu bytes, %zu are left", vertexCount,
+                             static_cast<size_t>(vertexCount) * kVertexRecordBytes, size - offset));
+  }
+  mesh.vertexCount = vertexCount;
+  mesh.positions.reserve(static_cast<size_t>(vertexCount));
+  for (int32_t i = 0; i < vertexCount; ++i) {
+    const vec3 p = readVertex(data + offset);
+    offset += kVertexRecordBytes;
+    mesh.positions.push_back({p.x, p.y, p.z, static_cast<float>(i)});
+  }
+
+  if (size - offset < kInt32Bytes) {
+    return refuse(std::move(mesh), formatText("no index count after the %d vertices", vertexCount));
+  }
+  const int32_t indexCount = readInt32(data + offset);
+  offset += kInt32Bytes;
+  mesh.logLines.push_back(formatText("nIndices = %d\n", indexCount));
+  if (indexCount < 0) {
+    return refuse(std::move(mesh), formatText("negative index count %d", indexCount));
+  }
+  if (indexCount % 3 != 0) {
+    return refuse(std::move(mesh),
+                  formatText("index count %d is not a whole number of triangles", indexCount));
+  }
+  if ((size - offset) / kInt32Bytes < static_cast<size_t>(indexCount)) {
+    return refuse(std::move(mesh),
+                  formatText("%d indices need %zu bytes, %zu are left", indexCount,
+                             static_cast<size_t>(indexCount) * kInt32Bytes, size - offset));
+  }
+  mesh.indexCount = indexCount;
+  mesh.triangleCount = indexCount / 3;
+  mesh.indices.reserve(static_cast<size_t>(indexCount));
+  for (int32_t i = 0; i < indexCount; ++i) {
+    const int32_t index = readInt32(data + offset);
+    offset += kInt32Bytes;
+    if (index < 0 || index >= vertexCount) {
+      return refuse(std::move(mesh), formatText("index %d (entry %d) is outside the %d vertices",
+                                                index, i, vertexCount));
+    }
+    mesh.indices.push_back(static_cast<uint32_t>(index));
+  }
+  mesh.logLines.push_back(formatText("sizeof Indinces = %d\n", indexCount));
+  mesh.logLines.push_back("r\xE6vva");
+
+  // Smooth normals: every face normal added to its three corners in triangle
+  // order, then normalised; a vertex no triangle uses keeps (0, 0, 0).
+  std::vector<vec3> sums(static_cast<size_t>(vertexCount));
+  for (size_t first = 0; first < mesh.indices.size(); first += 3) {
+    const uint32_t a = mesh.indices[first];
+    const uint32_t b = mesh.indices[first + 1];
+    const uint32_t c = mesh.indices[first + 2];
+    const vec3 n = faceNormal(xyz(mesh.positions[a]), xyz(mesh.positions[b]), xyz(mesh.positions[c]));
+    for (const uint32_t corner : {a, b, c}) {
+      sums[corner].x += n.x;
+      sums[corner].y += n.y;
+      sums[corner].z += n.z;
+    }
+  }
+  mesh.normals.reserve(sums.size());
+  for (const vec3& sum : sums) mesh.normals.push_back(normalise(sum));
+  return mesh;
+}
+
+std::vector<float> buildVertexData(const MeshData& mesh) {
+  const size_t count = static_cast<size_t>(mesh.vertexCount);
+  std::vector<float> data(count * kFloatsPerVertex, 0.0f);
+  for (size_t i = 0; i < count && i < mesh.positions.size(); ++i) {
+    const vec4& p = mesh.positions[i];
+    float* out = &data[i * kPositionFloats];
+    out[0] = p.x;
+    out[1] = p.y;
+    out[2] = p.z;
+    out[3] = p.w;
+  }
+  for (size_t i = 0; i < count && i < mesh.normals.size(); ++i) {
+    const vec3& n = mesh.normals[i];
+    float* out = &data[count * kNormalOffsetFloats + i * kNormalFloats];
+    out[0] = n.x;
+    out[1] = n.y;
+    out[2] = n.z;
+  }
+  return data;
+}

@@ -1,0 +1,108 @@
+#include "gpu/shader.h"
+
+#include <cstdio>
+
+#include "app/log.h"
+#include "gpu/shader_source.h"
+#include "resources/file_utils.h"
+
+namespace {
+constexpr GLsizei kInfoLogCapacity = 2048;
+
+// Every line of the info log indented by one tab.
+std::string indentInfoLog(const char* infoLog) {
+  std::string text;
+  for (const char* c = infoLog; *c != '\0'; ++c) {
+    if (*c == '\n') {
+      text += "\n\t";
+    } else {
+      text += *c;
+    }
+  }
+  return text;
+}
+}  // namespace
+
+bool Shader::load(std::string shaderPath) {
+  Log("loading shader: %s\n", shaderPath.c_str());
+  path = shaderPath;
+  name = fileNameOf(shaderPath);
+  fileTime = fileModificationTime(shaderPath);
+
+  const std::vector<std::string> lines = readSourceLines(shaderPath).value_or(std::vector<std::string>{});
+  const PreprocessedShader source = preprocessShader(lines, shaderPath, readSourceLines);
+  for (const std::string& line : source.logLines) Log("%s", line.c_str());
+  if (source.notCompiled) return false;
+
+  includeFiles.clear();
+  includeTimes.clear();
+  Log("include: %s\n", source.includeList.c_str());
+  for (const std::string& includePath : splitString(source.includeList, '\n')) {
+    includeFiles.push_back(includePath);
+    includeTimes.push_back(fileModificationTime(includePath));
+  }
+
+  fragmentShader = compileStage(source.fragmentText, GL_FRAGMENT_SHADER);
+  vertexShader = compileStage(source.vertexText, GL_VERTEX_SHADER);
+  const GLint linked = linkProgram(vertexShader, fragmentShader, shaderPath);
+  if (linked == kLinkFailed) {
+    // Nothing will use the stages of a program that did not link.
+    glDeleteShader(fragmentShader);
+    glDeleteShader(vertexShader);
+    fragmentShader = 0;
+    vertexShader = 0;
+    return false;
+  }
+  program = static_cast<GLuint>(linked);
+  return true;
+}
+
+bool Shader::bind() {
+  glUseProgram(program);
+  return true;
+}
+
+bool Shader::injectInclude(const std::string& line, const std::string& shaderPath,
+                           std::string& stageText, std::string& includeList) {
+  const auto logLine = injectIncludeLine(line, shaderPath, readSourceLines, stageText, includeList);
+  if (!logLine) return false;
+  Log("%s", logLine->c_str());
+  return true;
+}
+
+GLuint Shader::compileStage(const std::string& source, GLenum stageType) {
+  const GLuint stage = glCreateShader(stageType);
+  const char* text = source.c_str();
+  glShaderSource(stage, 1, &text, nullptr);
+  glCompileShader(stage);
+  return stage;
+}
+
+GLint Shader::linkProgram(GLuint vertex, GLuint fragment, const std::string& shaderPath) {
+  const GLuint linked = glCreateProgram();
+  glAttachShader(linked, vertex);
+  glAttachShader(linked, fragment);
+  glLinkProgram(linked);
+
+  char infoLog[kInfoLogCapacity] = {};
+  if (glIsProgram(linked)) {
+    GLsizei length = 0;
+    glGetProgramInfoLog(linked, kInfoLogCapacity, &length, infoLog);
+    infoLog[kInfoLogCapacity - 1] = '\0';
+  }
+
+  GLint status = 0;
+  glGetProgramiv(linked, GL_LINK_STATUS, &status);
+  if (status != 0) {
+    std::printf("\tLoaded&Linked: %s\n", shaderPath.c_str());
+    std::fflush(stdout);
+    return static_cast<GLint>(linked);
+  }
+
+  Log("Debug Info for: %s: %d\n\t", shaderPath.c_str(), static_cast<int>(std::string(infoLog).size()));
+  Log("%s", indentInfoLog(infoLog).c_str());
+  std::printf("\n");
+  std::fflush(stdout);
+  glDeleteProgram(linked);
+  return kLinkFailed;
+}
