@@ -1,0 +1,170 @@
+#include "drawables/spectrum_grid.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "app/log.h"
+#include "drawables/work_splitter.h"
+#include "gpu/uniforms.h"
+
+bool spectrumGridUploaded = false;
+
+namespace {
+struct Vector {
+  float x, y, z;
+};
+
+Vector subtract(const float* a, const float* b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+
+// A zero-length vector stays zero instead of becoming not-a-number.
+Vector normalize(Vector v) {
+  const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+  if (!(length > 0.0f)) return {0.0f, 0.0f, 0.0f};
+  return {v.x / length, v.y / length, v.z / length};
+}
+
+Vector cross(Vector a, Vector b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+constexpr size_t kFloatsPerFace = 24;
+constexpr size_t kFaceBytes = kFloatsPerFace * sizeof(float);
+}  // namespace
+
+void SpectrumGrid::createMesh() {
+  triangleCount = kTriangleCount;
+  vertexCount = kVertexCount;
+  vertices.assign(8 * static_cast<size_t>(vertexCount), 0.0f);
+  indices.clear();
+  indices.reserve(3 * static_cast<size_t>(triangleCount));
+
+  float* positions = vertices.data();
+  float* texCoords = positions + sharedTexCoordOffset();
+  float* normals = positions + sharedNormalOffset();
+  for (int a = 0; a < kSide; ++a) {
+    for (int j = 0; j < kSide; ++j) {
+      const size_t v = static_cast<size_t>(a) * kSide + j;
+      const float x = static_cast<float>(a) / 255.0f * 2.0f - 1.0f;
+      const float y = static_cast<float>(j) / 255.0f * 2.0f - 1.0f;
+      positions[3 * v] = x;
+      positions[3 * v + 1] = y;
+      positions[3 * v + 2] = 0.0f;
+      texCoords[2 * v] = (x + 1.0f) * 0.5f;
+      texCoords[2 * v + 1] = (y + 1.0f) * 0.5f;
+      normals[3 * v + 2] = 1.0f;
+    }
+  }
+
+  // Cell between rows r - 1 and r, columns c and c + 1.
+  for (uint32_t r = 1; r < kSide; ++r) {
+    for (uint32_t c = 0; c + 1 < kSide; ++c) {
+      const uint32_t p = r * kSide + c;
+      indices.insert(indices.end(), {p - kSide, p - kSide + 1, p, p + 1, p, p - kSide + 1});
+    }
+  }
+
+  faceVertices.assign(kFloatsPerFace * triangleCount, 0.0f);
+  faceIndices.resize(3 * static_cast<size_t>(triangleCount));
+  for (size_t i = 0; i < faceIndices.size(); ++i) faceIndices[i] = static_cast<uint32_t>(i);
+
+  // No update writes the corners' texture coordinates; they keep those of the
+  // initial unit grid, for shaders that want them.
+  float* faceTexCoords = faceVertices.data() + faceTexCoordOffset();
+  for (size_t i = 0; i < indices.size(); ++i) {
+    faceTexCoords[2 * i] = texCoords[2 * indices[i]];
+    faceTexCoords[2 * i + 1] = texCoords[2 * indices[i] + 1];
+  }
+  rebuildFaces();
+}
+
+bool SpectrumGrid::updateMesh(const vec4* points, size_t count, int rows, int columns) {
+  const long long wanted = static_cast<long long>(rows) * columns;
+  if (static_cast<long long>(count) < wanted) {
+    Log("updateGrid::Not enough points %d %d\n", static_cast<int>(count), static_cast<int>(wanted));
+    return false;
+  }
+  if (rows < 0 || columns < 0 || wanted > vertexCount) {
+    Log("updateGrid::%d x %d points do not fit the grid of %d vertices\n", rows, columns, vertexCount);
+    return false;
+  }
+  float* positions = vertices.data();
+  for (long long i = 0; i < wanted; ++i) {
+    positions[3 * i] = points[i].x;
+    positions[3 * i + 1] = points[i].y;
+    positions[3 * i + 2] = points[i].z;
+  }
+  rebuildFaces();
+  return true;
+}
+
+void SpectrumGrid::rebuildFaces() {
+  WorkSplitter::shared().run(triangleCount, &SpectrumGrid::rebuildRange, this);
+}
+
+void SpectrumGrid::rebuildRange(void* context, int begin, int end) {
+  SpectrumGrid& grid = *static_cast<SpectrumGrid*>(context);
+  const float* positions = grid.vertices.data();
+  const uint32_t* corners = grid.indices.data();
+  float* facePositions = grid.faceVertices.data();
+  float* faceNormals = facePositions + grid.faceNormalOffset();
+  for (int t = begin; t < end; ++t) {
+    const float* p0 = positions + 3 * static_cast<size_t>(corners[3 * t]);
+    const float* p1 = positions + 3 * static_cast<size_t>(corners[3 * t + 1]);
+    const float* p2 = positions + 3 * static_cast<size_t>(corners[3 * t + 2]);
+    float* out = facePositions + 9 * static_cast<size_t>(t);
+    for (int i = 0; i < 3; ++i) {
+      out[i] = p0[i];
+      out[3 + i] = p1[i];
+      out[6 + i] = p2[i];
+    }
+    // The order e1 × e2 makes the faces of the flat terrain face down.
+    const Vector n = normalize(cross(normalize(subtract(p1, p0)), normalize(subtract(p2, p0))));
+    float* normal = faceNormals + 9 * static_cast<size_t>(t);
+    for (int i = 0; i < 3; ++i) {
+      normal[3 * i] = n.x;
+      normal[3 * i + 1] = n.y;
+      normal[3 * i + 2] = n.z;
+    }
+  }
+}
+
+void SpectrumGrid::create() {
+  createMesh();
+  glGenBuffers(1, &faceVertexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, faceVertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(triangleCount * kFaceBytes), faceVertices.data(),
+               GL_DYNAMIC_DRAW);
+  // Made the element array only when drawing.
+  glGenBuffers(1, &faceIndexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, faceIndexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(faceIndices.size() * sizeof(uint32_t)),
+               faceIndices.data(), GL_STATIC_DRAW);
+}
+
+void SpectrumGrid::updateGrid(const std::vector<vec4>& points, int rows, int columns) {
+  updateGrid(points.data(), points.size(), rows, columns);
+}
+
+void SpectrumGrid::updateGrid(const vec4* points, size_t count, int rows, int columns) {
+  if (!updateMesh(points, count, rows, columns) || faceVertexBuffer == 0) return;
+  glBindBuffer(GL_ARRAY_BUFFER, faceVertexBuffer);
+  if (!spectrumGridUploaded) {
+    std::printf("init\n");
+    std::fflush(stdout);
+    spectrumGridUploaded = true;
+  }
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(triangleCount * kFaceBytes), faceVertices.data(),
+               GL_DYNAMIC_DRAW);
+}
+
+void SpectrumGrid::draw() {
+  if (faceVertexBuffer == 0) return;
+  setScreenUniforms();
+  glBindBuffer(GL_ARRAY_BUFFER, faceVertexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, faceIndexBuffer);
+  const GLint position = enableAttribute("pos", 3, 0);
+  enableAttribute("tc", 2, faceTexCoordOffset() * sizeof(float));
+  enableAttribute("normal", 3, faceNormalOffset() * sizeof(float));
+  glDrawElements(GL_TRIANGLES, 3 * triangleCount, GL_UNSIGNED_INT, nullptr);
+  disableAttribute(position);
+}
