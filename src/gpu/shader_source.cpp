@@ -53,7 +53,9 @@ bool isIncludeLine(const std::string& line) {
 }
 
 std::string includeFileName(const std::string& line) {
-  const std::vector<std::string> words = splitString(line, ' ');
+  std::vector<std::string> words = splitString(line, ' ');
+  // Blanks after the name leave empty words behind; they are not the name.
+  while (!words.empty() && words.back().empty()) words.pop_back();
   if (words.empty()) return "";
   const std::vector<std::string> quoted = splitString(words.back(), '"');
   return quoted.size() >= 2 ? quoted[1] : "";

@@ -40,8 +40,8 @@ std::optional<std::vector<std::string>> readSourceLines(const std::string& progr
 bool isIncludeLine(const std::string& line);
 
 // The file named by an include line: the text between the first and second
-// double quote of the line's last blank-separated word; empty when there is
-// none.
+// double quote of the line's last non-empty blank-separated word (trailing
+// blanks are ignored); empty when there is none.
 std::string includeFileName(const std::string& line);
 
 // Handles one line as an include: returns false when it is not an include
