@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "camera/camera_matrices.h"
+
+TEST(CameraMatrices, PerspectiveMatrix) {
+  const mat4 p = projectionMatrix(90.0f, 2.0f, 1.0f, 3.0f);
+  const float h = static_cast<float>(std::tan(static_cast<double>(90.0f * kDegreesToRadians * 0.5f)));
+  EXPECT_EQ(p.at(0, 0), 1.0f / (h * 2.0f));
+  EXPECT_EQ(p.at(1, 1), 1.0f / h);
+  EXPECT_NEAR(p.at(0, 0), 0.5f, 1e-6f);
+  EXPECT_EQ(p.at(2, 2), -2.0f);  // -(3 + 1) / (3 - 1)
+  EXPECT_EQ(p.at(2, 3), -1.0f);
+  EXPECT_EQ(p.at(3, 2), -3.0f);  // -(2 * 3 * 1) / (3 - 1)
+  EXPECT_EQ(p.at(3, 3), 0.0f);
+  EXPECT_EQ(p.at(1, 0), 0.0f);
+  EXPECT_EQ(p.at(3, 0), 0.0f);
+
+  // A negative field of view flips x and y: the image turns by 180 degrees.
+  const mat4 flipped = projectionMatrix(-60.0f, 1.5f, 0.1f, 100.0f);
+  EXPECT_LT(flipped.at(0, 0), 0.0f);
+  EXPECT_LT(flipped.at(1, 1), 0.0f);
+}
+
+TEST(CameraMatrices, OrthographicAtFieldOfViewZero) {
+  const mat4 o = projectionMatrix(0.0f, 1.7f, 0.1f, 200000.0f);
+  mat4 expected = identityMat4();
+  expected.at(0, 0) = 0.01f;
+  expected.at(1, 1) = 0.01f;
+  expected.at(2, 2) = -0.005f;
+  expected.at(3, 2) = -1.5f;
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(o.m[i], expected.m[i]) << i;
+  EXPECT_TRUE(std::signbit(o.at(3, 0)));
+  EXPECT_TRUE(std::signbit(o.at(3, 1)));
+  // Depth 100 and 500 in front of the eye land on the near and far planes.
+  EXPECT_FLOAT_EQ(o.at(2, 2) * -100.0f + o.at(3, 2), -1.0f);
+  EXPECT_FLOAT_EQ(o.at(2, 2) * -500.0f + o.at(3, 2), 1.0f);
+}
+
+TEST(CameraMatrices, AspectMinusOneFollowsTheWindow) {
+  EXPECT_EQ(resolveAspect(-1.0f, 1.25f), 1.25f);
+  EXPECT_EQ(resolveAspect(2.0f, 1.25f), 2.0f);
+  EXPECT_EQ(resolveAspect(-1.5f, 1.25f), -1.5f);
+}
+
+TEST(CameraMatrices, UniformValuesForEyeOnTheZAxis) {
+  const CameraMatrices m =
+      cameraMatrices({0, 0, 10}, {0, 0, 0}, {0, 1, 0}, 60.0f, 16.0f / 9.0f, 0.1f, 200000.0f);
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) {
+      const float identity = c == r ? 1.0f : 0.0f;
+      EXPECT_EQ(m.view.at(c, r), (c == 3 && r == 2) ? -10.0f : identity);
+      EXPECT_EQ(m.transposedView.at(c, r), (c == 2 && r == 3) ? -10.0f : identity);
+    }
+  for (int i = 0; i < 9; ++i) {
+    const float identity = (i % 4 == 0) ? 1.0f : 0.0f;
+    EXPECT_EQ(m.normalView.m[i], identity);
+    EXPECT_EQ(m.normalMatrix.m[i], identity);
+  }
+  const mat4 expected = m.projection * m.view;
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(m.viewProjection.m[i], expected.m[i]);
+  EXPECT_EQ(m.projection.at(2, 3), -1.0f);
+}
+
+TEST(CameraMatrices, NormalMatrixOfARotatedViewIsItsUpperBlock) {
+  // A view built by lookAt is a rotation plus a translation, so the inverse
+  // transpose of its 3 x 3 block is the block itself.
+  const CameraMatrices m =
+      cameraMatrices({3, 4, 5}, {0, 1, 0}, {0.2f, 1, 0}, 45.0f, 1.0f, 1.0f, 50.0f);
+  for (int i = 0; i < 9; ++i) EXPECT_NEAR(m.normalMatrix.m[i], m.normalView.m[i], 1e-5f);
+}
