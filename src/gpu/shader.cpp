@@ -21,6 +21,22 @@ std::string indentInfoLog(const char* infoLog) {
   }
   return text;
 }
+
+// Some drivers' link logs only say that a stage did not compile; the stage's
+// own log says why, so it follows the link report.
+void reportCompileFailure(GLuint stage, const char* stageName, const std::string& shaderPath) {
+  GLint compiled = 0;
+  glGetShaderiv(stage, GL_COMPILE_STATUS, &compiled);
+  if (compiled) return;
+  char infoLog[kInfoLogCapacity] = {};
+  GLsizei length = 0;
+  glGetShaderInfoLog(stage, kInfoLogCapacity, &length, infoLog);
+  infoLog[kInfoLogCapacity - 1] = '\0';
+  Log("Compile log of the %s stage of %s:\n\t", stageName, shaderPath.c_str());
+  Log("%s", indentInfoLog(infoLog).c_str());
+  std::printf("\n");
+  std::fflush(stdout);
+}
 }  // namespace
 
 bool Shader::load(std::string shaderPath) {
@@ -46,6 +62,8 @@ bool Shader::load(std::string shaderPath) {
   vertexShader = compileStage(source.vertexText, GL_VERTEX_SHADER);
   const GLint linked = linkProgram(vertexShader, fragmentShader, shaderPath);
   if (linked == kLinkFailed) {
+    reportCompileFailure(fragmentShader, "fragment", shaderPath);
+    reportCompileFailure(vertexShader, "vertex", shaderPath);
     // Nothing will use the stages of a program that did not link.
     glDeleteShader(fragmentShader);
     glDeleteShader(vertexShader);
