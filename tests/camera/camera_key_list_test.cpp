@@ -122,12 +122,16 @@ TEST(CameraKeyList, FailedSaveKeepsThePreviousFile) {
   ASSERT_EQ(chmod("locked", 0555), 0);
   // Permission bits do not bind root, so run the save as an unprivileged user.
   const bool asRoot = geteuid() == 0;
-  if (asRoot) ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  if (asRoot) {
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  }
   bool dropped = true;
   const std::string log = captureStdout([&] {
     if (asRoot) dropped = seteuid(65534) == 0;
     if (dropped) camera.saveKeys();
-    if (asRoot && dropped) ASSERT_EQ(seteuid(0), 0);
+    if (asRoot && dropped) {
+      ASSERT_EQ(seteuid(0), 0);
+    }
   });
   chmod("locked", 0755);
   if (!dropped) GTEST_SKIP() << "cannot drop root privileges to make a folder read-only";
