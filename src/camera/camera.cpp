@@ -6,6 +6,15 @@
 #include "camera/camera_matrices.h"
 #include "gpu/uniforms.h"
 
+int keyIndexFromSync(float value) {
+  // Both bounds are exact floats; converting a float outside them (or a NaN)
+  // to int is undefined behaviour.
+  constexpr float kBelowIntRange = -2147483648.0f;
+  constexpr float kAboveIntRange = 2147483648.0f;
+  if (!(value >= kBelowIntRange && value < kAboveIntRange)) return -1;
+  return static_cast<int>(value);
+}
+
 Camera::Camera() = default;
 Camera::~Camera() = default;
 

@@ -15,6 +15,10 @@
 
 struct CameraHud;
 
+// A sync value as a key index: truncated toward zero. Values that are not a
+// number or lie outside the int range give -1, which no key has.
+int keyIndexFromSync(float value);
+
 class Camera {
  public:
   // Needs no GL context; the HUD is made by createHud.

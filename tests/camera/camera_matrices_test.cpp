@@ -62,11 +62,3 @@ TEST(CameraMatrices, UniformValuesForEyeOnTheZAxis) {
   for (int i = 0; i < 16; ++i) EXPECT_EQ(m.viewProjection.m[i], expected.m[i]);
   EXPECT_EQ(m.projection.at(2, 3), -1.0f);
 }
-
-TEST(CameraMatrices, NormalMatrixOfARotatedViewIsItsUpperBlock) {
-  // A view built by lookAt is a rotation plus a translation, so the inverse
-  // transpose of its 3 x 3 block is the block itself.
-  const CameraMatrices m =
-      cameraMatrices({3, 4, 5}, {0, 1, 0}, {0.2f, 1, 0}, 45.0f, 1.0f, 1.0f, 50.0f);
-  for (int i = 0; i < 9; ++i) EXPECT_NEAR(m.normalMatrix.m[i], m.normalView.m[i], 1e-5f);
-}

@@ -9,7 +9,7 @@ TEST(CameraPath, BlendsTheTwoKeysChosenBySyncValues) {
   Camera camera;
   for (int i = 0; i < 5; ++i) camera.keys.push_back(testKey(i));
   // Sync values 2.9 and 3.2 truncate to keys 2 and 3; a quarter of the way.
-  ASSERT_TRUE(camera.evaluatePath(static_cast<int>(2.9f), static_cast<int>(3.2f), 0.25f));
+  ASSERT_TRUE(camera.evaluatePath(keyIndexFromSync(2.9f), keyIndexFromSync(3.2f), 0.25f));
   const CameraKey a = testKey(2), b = testKey(3);
   EXPECT_EQ(camera.eyePos.x, a.eyePos.x + 1.0f);  // eye moves 4 units per key
   EXPECT_EQ(camera.lookAt.z, a.lookAt.z + 1.0f);
@@ -35,16 +35,27 @@ TEST(CameraPath, IndicesOutOfRangeFailWithoutChangingTheView) {
   Camera camera;
   for (int i = 0; i < 5; ++i) camera.keys.push_back(testKey(i));
   camera.eyePos = {7, 7, 7};
-  EXPECT_TRUE(camera.evaluatePath(static_cast<int>(-0.5f), 1, 0.0f));  // truncates to 0
+  EXPECT_TRUE(camera.evaluatePath(keyIndexFromSync(-0.5f), 1, 0.0f));  // truncates to 0
   EXPECT_TRUE(sameKey(camera.currentView(), testKey(0)));
   camera.eyePos = {7, 7, 7};
-  EXPECT_FALSE(camera.evaluatePath(static_cast<int>(-1.5f), 1, 0.5f));
+  EXPECT_FALSE(camera.evaluatePath(keyIndexFromSync(-1.5f), 1, 0.5f));
   EXPECT_FALSE(camera.evaluatePath(0, 5, 0.5f));
   EXPECT_FALSE(camera.evaluatePath(5, 0, 0.5f));
   EXPECT_EQ(camera.eyePos.x, 7.0f);
 
   Camera empty;
   EXPECT_FALSE(empty.evaluatePath(0, 0, 0.0f));
+}
+
+TEST(CameraPath, SyncValuesBecomeKeyIndicesByTruncation) {
+  EXPECT_EQ(keyIndexFromSync(2.9f), 2);
+  EXPECT_EQ(keyIndexFromSync(-0.5f), 0);
+  EXPECT_EQ(keyIndexFromSync(-1.5f), -1);
+  // Values no int can hold are no key either, instead of undefined behaviour.
+  EXPECT_EQ(keyIndexFromSync(std::nanf("")), -1);
+  EXPECT_EQ(keyIndexFromSync(3e9f), -1);
+  EXPECT_EQ(keyIndexFromSync(-3e9f), -1);
+  EXPECT_EQ(keyIndexFromSync(2147483520.0f), 2147483520);
 }
 
 TEST(CameraPath, UpVectorIsNotRenormalised) {
