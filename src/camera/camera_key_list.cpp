@@ -25,7 +25,8 @@ bool readWholeFile(const std::string& osName, std::vector<uint8_t>& bytes) {
   return true;
 }
 
-// Writes bytes to a new file and forces them to disk; false on any failure.
+// Writes the key records to a new file, logging each, and forces them to
+// disk; false on any failure.
 bool writeWholeFile(const std::string& osName, const std::vector<CameraKey>& keys) {
   FILE* file = std::fopen(osName.c_str(), "wb");
   if (!file) return false;
