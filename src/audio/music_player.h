@@ -1,0 +1,50 @@
+// The soundtrack as the production's master clock: opens the music, its
+// sync tracks and its spectrum cache, starts playback on the first update,
+// and each frame turns the playback position into the music time and the 64
+// sync values at 16 rows per second. Carries the K (mute) and I (restart)
+// keys. Sound output itself is behind the AudioStream interface.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "audio/audio_stream.h"
+#include "audio/spectrum_cache.h"
+#include "audio/sync_track.h"
+
+constexpr int kSyncTrackCount = 64;
+constexpr float kInitialVolume = 100.0f;
+// The music jumps back to the start this close to its end.
+constexpr double kEndOfMusicMargin = 0.05;
+
+class MusicPlayer {
+ public:
+  // Plays through SDL audio.
+  MusicPlayer();
+  // Plays through the given stream (a manual clock for offline rendering,
+  // fakes in tests).
+  explicit MusicPlayer(std::unique_ptr<AudioStream> audioStream);
+  ~MusicPlayer();
+  MusicPlayer(const MusicPlayer&) = delete;
+  MusicPlayer& operator=(const MusicPlayer&) = delete;
+
+  // Paths are program paths (backslashes). projectPath is accepted and not
+  // used. Every failure is logged and set-up goes on.
+  void open(std::string musicPath, std::string projectPath, std::string syncBase);
+  // Starts playback on the first call; returns this frame's music time.
+  double update();
+
+  std::unique_ptr<AudioStream> stream;
+  float sampleRate = 0.0f;
+  float volume = kInitialVolume;
+  float time = 0.0f;
+  float length = 0.0f;
+  bool started = false;
+  float values[kSyncTrackCount] = {};
+  SyncTrack* tracks[kSyncTrackCount] = {};  // owned by syncDevice; null without one
+  std::unique_ptr<SyncDevice> syncDevice;
+  SpectrumCache spectrum;
+
+ private:
+  double readSeconds();
+};

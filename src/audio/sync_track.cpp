@@ -1,0 +1,158 @@
+#include "audio/sync_track.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "resources/file_utils.h"
+
+namespace {
+int32_t readInt32(const uint8_t* p) {
+  const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+  int32_t result;
+  std::memcpy(&result, &v, sizeof result);
+  return result;
+}
+
+void writeInt32(std::vector<uint8_t>& out, int32_t value) {
+  uint32_t v;
+  std::memcpy(&v, &value, sizeof v);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+}  // namespace
+
+TrackParseResult parseTrackBytes(const uint8_t* data, size_t size) {
+  TrackParseResult result;
+  if (data == nullptr || size < kTrackHeaderBytes) {
+    result.problem = "shorter than its key count";
+    return result;
+  }
+  const int32_t count = readInt32(data);
+  if (count < 0) {
+    result.problem = "negative key count";
+    return result;
+  }
+  const size_t present = (size - kTrackHeaderBytes) / kTrackKeyBytes;
+  size_t usable = static_cast<size_t>(count);
+  if (usable > present) {
+    usable = present;
+    result.problem = "holds fewer keys than its count";
+  }
+  result.keys.resize(usable);
+  for (size_t k = 0; k < usable; ++k) {
+    const uint8_t* p = data + kTrackHeaderBytes + k * kTrackKeyBytes;
+    SyncKey& key = result.keys[k];
+    key.row = readInt32(p);
+    const int32_t valueBits = readInt32(p + 4);
+    std::memcpy(&key.value, &valueBits, sizeof key.value);
+    key.kind = static_cast<int8_t>(p[8]);
+  }
+  return result;
+}
+
+std::vector<uint8_t> writeTrackBytes(const std::vector<SyncKey>& keys) {
+  std::vector<uint8_t> out;
+  out.reserve(kTrackHeaderBytes + keys.size() * kTrackKeyBytes);
+  writeInt32(out, static_cast<int32_t>(keys.size()));
+  for (const SyncKey& key : keys) {
+    writeInt32(out, key.row);
+    int32_t valueBits;
+    std::memcpy(&valueBits, &key.value, sizeof valueBits);
+    writeInt32(out, valueBits);
+    out.push_back(static_cast<uint8_t>(static_cast<int8_t>(key.kind)));
+  }
+  return out;
+}
+
+int SyncTrack::load(const SyncDevice& device) {
+  std::vector<uint8_t> bytes;
+  if (!device.reader(osPath(device.trackPath(name)), bytes)) return -1;
+  TrackParseResult parsed = parseTrackBytes(bytes.data(), bytes.size());
+  if (parsed.keys.empty() && !parsed.problem.empty()) return -1;
+  keys = std::move(parsed.keys);
+  return 0;
+}
+
+int SyncTrack::findKey(int32_t row) const {
+  int lo = 0;
+  int hi = static_cast<int>(keys.size());
+  if (hi <= 0) return -1;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (keys[mid].row < row) {
+      lo = mid + 1;
+    } else if (keys[mid].row > row) {
+      hi = mid;
+    } else {
+      return mid;
+    }
+  }
+  return lo - 1;
+}
+
+double SyncTrack::valueAt(double row) const {
+  if (keys.empty()) return 0.0;
+  const double floored = std::floor(row);
+  // Rows beyond the int32 range lie before the first or after the last key.
+  int32_t irow;
+  if (!(floored >= -2147483648.0)) {
+    irow = INT32_MIN;
+  } else if (floored > 2147483647.0) {
+    irow = INT32_MAX;
+  } else {
+    irow = static_cast<int32_t>(floored);
+  }
+  const int idx = findKey(irow);
+  const int count = static_cast<int>(keys.size());
+  if (idx < 0) return keys.front().value;
+  if (idx > count - 2) return keys.back().value;
+
+  const SyncKey& k0 = keys[idx];
+  const SyncKey& k1 = keys[idx + 1];
+  const int64_t rowSpan = int64_t(k1.row) - int64_t(k0.row);
+  const double t = (row - k0.row) / static_cast<double>(rowSpan);
+  const double delta = static_cast<double>(k1.value - k0.value);
+  switch (k0.kind) {
+    case kSyncStep:
+      return k0.value;
+    case kSyncLinear:
+      return k0.value + t * delta;
+    case kSyncSmooth:
+      return k0.value + t * t * (3.0 - 2.0 * t) * delta;
+    case kSyncRamp:
+      return k0.value + std::pow(t, 2.0) * delta;
+    default:
+      return 0.0;
+  }
+}
+
+SyncDevice::SyncDevice(std::string basePath, FileReader fileReader)
+    : base(std::move(basePath)), reader(std::move(fileReader)) {}
+
+int SyncDevice::findTrack(const std::string& trackName) const {
+  for (size_t i = 0; i < tracks.size(); ++i) {
+    if (tracks[i]->name == trackName) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+SyncTrack& SyncDevice::getTrack(const std::string& trackName) {
+  const int index = findTrack(trackName);
+  if (index >= 0) return *tracks[index];
+  tracks.push_back(std::make_unique<SyncTrack>(trackName));
+  SyncTrack& track = *tracks.back();
+  track.load(*this);  // a missing file leaves the track empty, as intended
+  return track;
+}
+
+std::string SyncDevice::trackPath(const std::string& trackName) const {
+  return base + "_" + trackName + ".track";
+}
+
+bool SyncDevice::readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}

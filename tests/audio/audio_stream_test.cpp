@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "audio/manual_clock_stream.h"
+#include "audio/sdl_audio_stream.h"
+#include "audio_test_util.h"
+#include "support/test_support.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+int countOf(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+}  // namespace
+
+TEST(AudioStream, ConvertsBetweenBytesAndSeconds) {
+  ManualClockStream stream;
+  EXPECT_EQ(stream.bytesToSeconds(4000), 0.0);  // closed stream
+  EXPECT_EQ(stream.secondsToBytes(1.0), 0);
+  stream.openDecoded(sineAudio(3.0, 100.0, 48000));
+  EXPECT_EQ(stream.lengthBytes(), 3 * 48000 * 4);
+  EXPECT_FLOAT_EQ(stream.sampleRate(), 48000.0f);
+  EXPECT_DOUBLE_EQ(stream.bytesToSeconds(stream.lengthBytes()), 3.0);
+  EXPECT_EQ(stream.secondsToBytes(0.5), 24000 * 4);
+  EXPECT_EQ(stream.secondsToBytes(1.0 / 30.0), 1600 * 4);
+  EXPECT_EQ(stream.secondsToBytes(-1.0), 0);
+  EXPECT_FLOAT_EQ(playbackGain(100.0f), 1.0f);
+  EXPECT_FLOAT_EQ(playbackGain(0.25f), 0.25f);
+  EXPECT_FLOAT_EQ(playbackGain(-3.0f), 0.0f);
+}
+
+TEST(ManualClockStream, PositionFollowsTheCallersFrames) {
+  ManualClockStream stream;
+  stream.openDecoded(sineAudio(10.0, 100.0));
+  stream.start();
+  stream.play(true);
+  stream.setFrame(45, 30.0);  // 1.5 s
+  EXPECT_DOUBLE_EQ(stream.bytesToSeconds(stream.position()), 1.5);
+  stream.setVolume(100.0f);
+  EXPECT_EQ(stream.volume(), 100.0f);
+  stream.setSeconds(60.0);  // clamped to the end
+  EXPECT_EQ(stream.position(), stream.lengthBytes());
+  stream.play(true);
+  EXPECT_EQ(stream.position(), 0);
+}
+
+// Runs the real SDL stream on the dummy driver, which takes the silent
+// real-time clock: about two seconds of readings must never go backwards and
+// stay within 20 ms of the wall clock.
+TEST(SdlAudioStream, SilentClockIsMonotonicAndFollowsTheWallClock) {
+  TempDir dir;
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SdlAudioStream stream;
+  const std::string log = captureStdout([&] { EXPECT_TRUE(stream.init()); });
+  unsetenv("SDL_AUDIODRIVER");
+  EXPECT_TRUE(stream.silent());
+  EXPECT_EQ(countOf(log, "\n"), 1) << log;
+  EXPECT_NE(log.find("silently"), std::string::npos);
+
+  stream.openDecoded(sineAudio(5.0, 440.0));
+  stream.setVolume(100.0f);
+  EXPECT_EQ(stream.position(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(stream.position(), 0);  // not playing yet
+
+  stream.start();
+  stream.play(true);
+  const Clock::time_point begin = Clock::now();
+  int64_t previous = 0;
+  double worst = 0.0;
+  bool monotonic = true;
+  for (;;) {
+    const int64_t position = stream.position();
+    const double wall = std::chrono::duration<double>(Clock::now() - begin).count();
+    monotonic = monotonic && position >= previous;
+    previous = position;
+    worst = std::max(worst, std::abs(stream.bytesToSeconds(position) - wall));
+    if (wall > 2.0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(monotonic);
+  EXPECT_LT(worst, 0.020);
+  EXPECT_GT(stream.bytesToSeconds(previous), 1.98);
+
+  // A jump back restarts the clock from there.
+  stream.setPosition(stream.secondsToBytes(0.25));
+  EXPECT_NEAR(stream.bytesToSeconds(stream.position()), 0.25, 0.01);
+  stream.play(true);
+  EXPECT_LT(stream.bytesToSeconds(stream.position()), 0.01);
+  // The clock stops at the end of the music.
+  stream.setPosition(stream.lengthBytes() - 400);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(stream.position(), stream.lengthBytes());
+}
+
+TEST(SdlAudioStream, FailedOpenLeavesAClosedStream) {
+  TempDir dir;
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SdlAudioStream stream;
+  captureStdout([&] { stream.init(); });
+  unsetenv("SDL_AUDIODRIVER");
+  EXPECT_FALSE(stream.open("/nonexistent/tune.mp3"));
+  EXPECT_FALSE(stream.openError().empty());
+  EXPECT_EQ(stream.lengthBytes(), 0);
+  stream.start();
+  stream.play(true);
+  EXPECT_EQ(stream.position(), 0);
+  EXPECT_EQ(stream.bytesToSeconds(stream.position()), 0.0);
+}
