@@ -186,9 +186,13 @@ void RenderTarget2D::save() {
 }
 
 void RenderTarget2D::writeCapture(const std::string& fileName) {
-  begin();
   const int captureWidth = static_cast<int>(width);
   const int captureHeight = static_cast<int>(height);
+  if (captureWidth <= 0 || captureHeight <= 0) {
+    Log("\tcould not write %s: the target has no pixels\n", fileName.c_str());
+    return;
+  }
+  begin();
   const size_t rowBytes = static_cast<size_t>(captureWidth) * kCaptureChannels;
   std::vector<unsigned char> pixels(rowBytes * static_cast<size_t>(captureHeight));
   glReadBuffer(GL_COLOR_ATTACHMENT0);

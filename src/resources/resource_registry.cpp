@@ -21,8 +21,9 @@ struct LoaderEntry {
   std::function<std::unique_ptr<DataObject>()> create;
 };
 
-void reportMissing(const std::string& name) {
-  std::fputs(("Sorry bud, couldn't find: " + name).c_str(), stdout);
+void reportMissing(std::string_view name) {
+  std::fputs("Sorry bud, couldn't find: ", stdout);
+  std::fwrite(name.data(), 1, name.size(), stdout);
   std::fflush(stdout);
 }
 }  // namespace
@@ -58,7 +59,7 @@ void ResourceRegistry::loadDirectory(const std::string& directory) {
   }
 }
 
-DataObject* ResourceRegistry::find(const std::string& name) {
+DataObject* ResourceRegistry::find(std::string_view name) {
   for (const std::unique_ptr<DataObject>& object : objects) {
     if (object->name == name) return object.get();
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "resources/data_object.h"
@@ -26,9 +27,10 @@ class ResourceRegistry {
   void loadDirectory(const std::string& directory);
   // First object with exactly this name; on a miss prints
   // "Sorry bud, couldn't find: " and the name (no line end) and returns null.
-  DataObject* find(const std::string& name);
+  // Takes a view so that per-frame lookups by literal do not allocate.
+  DataObject* find(std::string_view name);
   template <class T>
-  T* findAs(const std::string& name) {
+  T* findAs(std::string_view name) {
     return dynamic_cast<T*>(find(name));
   }
 

@@ -265,4 +265,13 @@ TEST_F(CaptureTest, NeverOverwritesAndCreatesTheDirectory) {
   EXPECT_EQ(captureStdout([&] { target->save(); }), "writing: output\\00004.png\n");
   EXPECT_EQ(readFile("output/00003.png"), "keep");
   expectUpright("output/00004.png");
+
+  // A target without pixels reports that nothing could be written.
+  std::unique_ptr<RenderTarget2D> empty;
+  captureStdout([&] { empty = std::make_unique<RenderTarget2D>(0, 0, kFormatRGBA8, "empty"); });
+  input.nextFrame();
+  input.tap('1');
+  EXPECT_EQ(captureStdout([&] { empty->save(); }),
+            "writing: output\\00005.png\n\tcould not write output\\00005.png: the target has no pixels\n");
+  EXPECT_FALSE(std::filesystem::exists("output/00005.png"));
 }
