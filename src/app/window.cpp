@@ -85,6 +85,19 @@ bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className)
   return true;
 }
 
+bool OpenHiddenWindow(GLWindow& window) {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    Log("error::no window system: %s\n", SDL_GetError());
+    return false;
+  }
+  window.window = createWindow(window, "tarvo-render", 0, 0, kDevWidth, kDevHeight, SDL_WINDOW_HIDDEN);
+  if (!window.window) {
+    Log("error::could not create the window: %s\n", SDL_GetError());
+    return false;
+  }
+  return true;
+}
+
 bool CreateGLContext(GLWindow& window) {
   if (!window.window) return false;
   SDL_GLContext context = SDL_GL_CreateContext(window.window);
@@ -109,7 +122,8 @@ bool CreateGLContext(GLWindow& window) {
   int w = 0;
   int h = 0;
   SDL_GL_GetDrawableSize(window.window, &w, &h);
-  if (w > 0 && h > 0) {
+  const bool hidden = (SDL_GetWindowFlags(window.window) & SDL_WINDOW_HIDDEN) != 0;
+  if (w > 0 && h > 0 && !hidden) {
     setScreenMetrics(w, h);
     glViewport(0, 0, w, h);
   }

@@ -21,6 +21,11 @@ struct GLWindow {
 // the video system or the window cannot be created (logged).
 bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className);
 
+// A small hidden window for programs that draw only off-screen (the offline
+// renderer): same context attributes, no screen metrics set. False (logged)
+// when there is no display.
+bool OpenHiddenWindow(GLWindow& window);
+
 // Context, GLEW and the four status lines.
 bool CreateGLContext(GLWindow& window);
 

@@ -9,6 +9,7 @@
 
 #include "app/keys.h"
 #include "app/log.h"
+#include "gpu/screen_framebuffer.h"
 #include "gpu/texture_binding.h"
 #include "resources/file_utils.h"
 
@@ -133,7 +134,7 @@ bool RenderTarget2D::create(int targetWidth, int targetHeight, int format) {
   const char* problem = framebufferProblem(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER));
   // The window's framebuffer is made current again in both cases, so a
   // broken target never swallows the drawing meant for the screen.
-  glBindFramebufferEXT(GL_FRAMEBUFFER, 0);
+  glBindFramebufferEXT(GL_FRAMEBUFFER, screenFramebuffer());
   if (problem) {
     Log("%s", problem);
     return false;
@@ -152,7 +153,7 @@ void RenderTarget2D::begin() {
 void RenderTarget2D::end(bool buildMipmaps) {
   // The read waits for the target's drawing to finish before it is left.
   glReadPixels(0, 0, kFinishReadSize, kFinishReadSize, GL_BGRA, GL_UNSIGNED_BYTE, finishScratch);
-  glBindFramebufferEXT(GL_FRAMEBUFFER, 0);
+  glBindFramebufferEXT(GL_FRAMEBUFFER, screenFramebuffer());
   glViewport(savedViewport[0], savedViewport[1], savedViewport[2], savedViewport[3]);
   if (buildMipmaps) {
     glActiveTexture(GL_TEXTURE0);
