@@ -2,6 +2,7 @@
 // from memory. The position is the frame being heard, interpolated with the
 // steady clock between audio callbacks. Without an output device (or with
 // SDL's dummy driver) the same clock runs silently in real time.
+// The mutex guards what the audio thread shares with the main thread.
 #pragma once
 
 #include <chrono>

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <thread>
 
@@ -112,4 +114,48 @@ TEST(SdlAudioStream, FailedOpenLeavesAClosedStream) {
   stream.play(true);
   EXPECT_EQ(stream.position(), 0);
   EXPECT_EQ(stream.bytesToSeconds(stream.position()), 0.0);
+}
+
+// SDL's disk driver is a real output that writes what the callback hands it
+// to a file: the samples arrive in order at the capped volume, and the clock
+// read between callbacks still only moves forward.
+TEST(SdlAudioStream, DeviceReceivesTheSamplesAtTheCappedVolume) {
+  TempDir dir;
+  const std::string raw = dir.path() + "/out.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+  const DecodedAudio audio = sineAudio(2.0, 440.0, 44100, 20000.0);
+  std::vector<int64_t> positions;
+  {
+    SdlAudioStream stream;
+    std::string log = captureStdout([&] { stream.init(); });
+    if (stream.silent()) GTEST_SKIP() << "SDL has no disk audio driver here: " << log;
+    EXPECT_EQ(log, "");
+    stream.openDecoded(audio);
+    stream.setVolume(7.5f);  // above 1.0: full volume, not amplified
+    stream.play(true);
+    stream.start();
+    const Clock::time_point begin = Clock::now();
+    while (Clock::now() - begin < std::chrono::milliseconds(400)) {
+      positions.push_back(stream.position());
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    stream.setVolume(0.5f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  }
+  unsetenv("SDL_AUDIODRIVER");
+  unsetenv("SDL_DISKAUDIOFILE");
+
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+  // Heard about 0.4 s in, less one device buffer; the disk driver paces loosely.
+  EXPECT_NEAR(positions.back() / (4.0 * 44100.0), 0.4, 0.08);
+  const std::vector<unsigned char> bytes = readBytes(raw);
+  const size_t written = bytes.size() / 2;
+  ASSERT_GT(written, 4096u);
+  std::vector<int16_t> out(written);
+  std::memcpy(out.data(), bytes.data(), written * 2);
+  for (size_t i = 0; i < 4096; ++i) ASSERT_EQ(out[i], audio.samples[i]) << "sample " << i;
+  // The tail was written at half volume.
+  const size_t last = std::min(written, audio.samples.size()) - 1;
+  EXPECT_NEAR(out[last], std::lrintf(audio.samples[last] * 0.5f), 1);
 }
