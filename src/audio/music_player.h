@@ -34,6 +34,8 @@ class MusicPlayer {
   // Starts playback on the first call; returns this frame's music time.
   double update();
 
+  // May be replaced before open(), e.g. by a ManualClockStream for offline
+  // rendering; the default SDL stream touches no device until open().
   std::unique_ptr<AudioStream> stream;
   float sampleRate = 0.0f;
   float volume = kInitialVolume;

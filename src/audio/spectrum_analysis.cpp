@@ -82,6 +82,10 @@ SpectrumAnalyzer::~SpectrumAnalyzer() {
 }
 
 void SpectrumAnalyzer::magnitudes(const DecodedAudio& audio, int64_t startFrame, float* out) {
+  if (impl_->config == nullptr) {  // the FFT could not allocate its tables
+    std::fill(out, out + kFftBinCount, 0.0f);
+    return;
+  }
   float* block = impl_->block.data();
   const int64_t total = audio.frameCount();
   const int64_t available = std::clamp<int64_t>(total - startFrame, 0, kFftSize);
