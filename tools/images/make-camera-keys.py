@@ -11,7 +11,9 @@ future, far ahead) to +1524 (the past); the present moment is the row at
 z = 768 and the spectrum flows towards +z. Bent fully, it is a tube of
 radius about 247 around the z axis.
 
-usage: tools/images/make-camera-keys.py [OUTPUT]
+usage: tools/images/make-camera-keys.py [--test] [OUTPUT]
+  --test writes the test production's two keys instead (default output
+  tests/e2e/production/demosrc/norde/cam1.cam).
 """
 import struct
 import sys
@@ -34,17 +36,29 @@ KEYS = [
     ((0.0, 140.0, 1450.0), (0.0, 420.0, -1500.0), (0.0, 1.0, 0.0), 56.0, "9: low in the middle valley, looking up at the moon"),
 ]
 
+# The test production: a slow descent from high and wide to low over the
+# present line.
+TEST_KEYS = [
+    ((0.0, 500.0, 1900.0), (0.0, 0.0, -300.0), (0.0, 1.0, 0.0), 55.0, "0: high and wide"),
+    ((0.0, 150.0, 1200.0), (0.0, 50.0, -600.0), (0.0, 1.0, 0.0), 62.0, "1: low over the present line"),
+]
+
 
 def record(eye, look_at, up, fov):
     return struct.pack("<14f", *eye, *look_at, *up, fov, NEAR, FAR, RATIO, 0.0)
 
 
 def main():
-    path = sys.argv[1] if len(sys.argv) > 1 else "demosrc/norde/cam1.cam"
-    data = b"".join(record(eye, look_at, up, fov) for eye, look_at, up, fov, _ in KEYS)
+    args = sys.argv[1:]
+    test = "--test" in args
+    args = [a for a in args if a != "--test"]
+    keys = TEST_KEYS if test else KEYS
+    default = "tests/e2e/production/demosrc/norde/cam1.cam" if test else "demosrc/norde/cam1.cam"
+    path = args[0] if args else default
+    data = b"".join(record(eye, look_at, up, fov) for eye, look_at, up, fov, _ in keys)
     with open(path, "wb") as out:
         out.write(data)
-    print(f"wrote {path}: {len(KEYS)} keys, {len(data)} bytes")
+    print(f"wrote {path}: {len(keys)} keys, {len(data)} bytes")
 
 
 if __name__ == "__main__":
