@@ -70,7 +70,7 @@ vec3 aurora(vec2 p, float y)
         rays = 0.2 + 1.3 * rays * rays * rays;
         float fold = 0.5 + 0.5 * sin(x * (4.0 + fi) + time * 0.13 + warp * 5.0);
         // Some stretches of the curtain burn brighter than others.
-        float patch = smoothstep(0.3, 0.7, fbm(vec2(x * 0.7 + time * 0.012 + fi * 2.3, 7.0 + fi)));
+        float patch = smoothstep(0.25, 0.75, valueNoise(vec2(x * 1.4 + time * 0.012 + fi * 2.3, 7.0 + fi)));
         fold *= 0.2 + 0.8 * patch;
         vec3 colour = mix(auroraGreen(), auroraTeal(), fi * 0.45);
         colour = mix(colour, auroraViolet(), smoothstep(0.03, height * 1.7, above));

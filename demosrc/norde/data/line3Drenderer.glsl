@@ -2,7 +2,8 @@
 // corners carry the segment with its neighbours p0 and p3; "tc" picks the
 // end (x) and the side (y). Ends are mitred with the neighbouring segments
 // so a polyline bends without gaps. The width is in pixels of the 1080-line
-// target ("lineWidth" 1 = a 2.6 pixel core with a soft glow around it).
+// target ("lineWidth" 1 = a 14 pixel wide stroke for the present line: a
+// bright core of about 4 pixels inside a soft glow).
 // "lineColor" also tells the line's age: (1,1,1,1) is the present
 // spectrum, larger values older echoes, drawn fainter and bluer.
 attribute vec3 p0;
@@ -71,7 +72,7 @@ void main()
     float stretch = 1.0 / max(dot(miter, perpendicular(segment)), 0.35);
 
     age = max(lineColor.a, 1.0);
-    float pixels = lineWidth * (2.6 + 5.0 / age) * 1.8;
+    float pixels = lineWidth * (3.0 + 4.0 / age);
     float side = tc.y * 2.0 - 1.0;
     across = side;
 

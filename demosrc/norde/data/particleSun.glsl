@@ -64,7 +64,7 @@ void main()
     else if (part < 1.5)
         colour = vec3(0.45, 0.75, 1.0) * exp(-r * r * 6.0) * 1.2;
     else if (part < 2.5)
-        colour = vec3(0.10, 0.35, 0.55) * exp(-r * r * 5.0) * 0.9;
+        colour = vec3(0.05, 0.18, 0.30) * exp(-r * r * 5.0) * 0.9;
     else if (part < 6.5)
     {
         float along = 1.0 - abs(corner.x);
