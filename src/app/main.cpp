@@ -4,12 +4,14 @@
 #include <GL/glew.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "app/keys.h"
 #include "app/log.h"
 #include "app/profiler.h"
 #include "app/screen.h"
 #include "app/window.h"
+#include "demo/demo.h"
 
 namespace {
 const char* const kClassName = "tarvo-window";
@@ -30,6 +32,7 @@ int main(int, char**) {
     return 1;
   }
 
+  auto demo = std::make_unique<Demo>();
   LimitFrameRate(1000.0);
 
   while (true) {
@@ -39,12 +42,13 @@ int main(int, char**) {
           static_cast<double>(screenHeight), static_cast<double>(screenAspect));
     }
     if (EscapeRequested()) break;
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The frame that reaches the end of the music is not presented.
+    if (!demo->Frame()) break;
     SwapBuffers(window);
     DumpLogOnKey();
   }
 
+  demo.reset();
   ReleaseGLContext(window);
   return 0;
 }

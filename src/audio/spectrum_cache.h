@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/spectrum_view.h"
+
 class AudioStream;
 
 struct BandStatistics {
@@ -18,14 +20,6 @@ struct BandStatistics {
   float variance = 0.0f;
 };
 
-// A read-only look at the table for code that must not depend on the cache.
-struct SpectrumView {
-  const float* values = nullptr;  // frameCount x bandCount, frame-major
-  int frameCount = 0;
-  int bandCount = 0;
-  int framesPerSecond = 0;
-  float length = 0.0f;
-};
 
 class SpectrumCache {
  public:

@@ -4,15 +4,7 @@
 // (its file, its analysis, its statistics) belongs to the audio subsystem.
 #pragma once
 
-// A non-owning view of the spectrum table: `frameCount` × `bandCount` floats,
-// frame after frame (band k of frame f is values[f * bandCount + k]).
-struct SpectrumView {
-  const float* values = nullptr;
-  int frameCount = 0;
-  int bandCount = 0;
-  int framesPerSecond = 0;
-  float length = 0.0f;  // seconds of music
-};
+#include "audio/spectrum_view.h"
 
 // The two frames around one moment and the weight of the later one. Splitting
 // the sample this way lets a caller that reads many bands at one time find the

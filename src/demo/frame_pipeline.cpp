@@ -1,0 +1,88 @@
+// One frame of the show: clock and sync values, camera, scene preparation,
+// background into "bg", scene into "backbuffer", blur, composition on the
+// screen, and the numbered overlay images on top.
+#include "demo/demo.h"
+#include "demo/overlay_choice.h"
+#include "demo/render_state.h"
+#include "gpu/uniforms.h"
+
+namespace {
+const std::string kBgTarget = "bg";
+const std::string kBackbuffer = "backbuffer";
+const std::string kBgShader = "bg.glsl";
+const std::string kBlitShader = "blit.glsl";
+const std::string kOverlayShader = "overlay.glsl";
+
+constexpr int kBackgroundGreyTrack = 16;
+constexpr int kOverlayTrackA = 11;
+constexpr int kOverlayTrackB = 12;
+constexpr float kBlurRadius = 45.0f;
+// The show never ends in its first seconds, and ends within 50 ms of the
+// music's end.
+constexpr float kEarliestEnd = 2.02f;
+constexpr double kEndMargin = 0.05;
+}  // namespace
+
+bool Demo::Render() {
+  profiler.BeginFrame();
+  const double t = music.update();
+  CameraStep(t);
+  profiler.Mark("Frame initialization");
+  PrepareScene();
+
+  if (DataObject* bg = need(kBgTarget)) {
+    bg->begin();
+    glClearDepth(1.0);
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    setCullDepthBlend(false, false, false);
+    if (useProgram(kBgShader)) drawScreenQuad();
+    bg->end(true);
+  }
+
+  DataObject* backbuffer = need(kBackbuffer);
+  if (backbuffer) {
+    backbuffer->begin();
+    const float grey = music.values[kBackgroundGreyTrack];
+    glClearColor(grey, grey, grey, grey);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    setCullDepthBlend(false, false, false);
+    if (useProgram(kBlitShader)) {
+      bindTo(kBgTarget, 0);
+      drawScreenQuad();
+    }
+  }
+  DrawScene();
+  if (backbuffer) backbuffer->end(true);
+  profiler.Mark("Mipmap backbuffer");
+
+  const float time = static_cast<float>(t);
+  Blur(time, kBlurRadius);
+  profiler.Mark("Blur");
+  Compose(time);
+  profiler.Mark("Blit/Post-proc");
+  profiler.EndFrame();
+
+  const bool ended = music.time > kEarliestEnd &&
+                     static_cast<double>(music.time) > static_cast<double>(music.length) - kEndMargin;
+  return !ended;
+}
+
+bool Demo::Frame() {
+  const bool goesOn = Render();
+  const OverlayChoice overlay = chooseOverlay(music.values[kOverlayTrackA], music.values[kOverlayTrackB]);
+  if (!overlay.drawn) return goesOn;
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_DEPTH_TEST);
+  blendAdditive();
+  if (useProgram(kOverlayShader)) {
+    setUniform1f("transparencyA", overlay.transparencyA);
+    setUniform1f("time", music.time);
+    bindTo(overlay.imageA, 0);
+    if (overlay.hasImageB) bindTo(overlay.imageB, 1);
+    setUniform1f("transparencyB", overlay.transparencyB);
+    drawScreenQuad();
+  }
+  return goesOn;
+}
