@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
+#include "drawables/batch_math.h"
 #include "drawables/work_splitter.h"
 
 namespace {
@@ -24,12 +24,6 @@ constexpr double kFillPower = 0.25;
 constexpr float kFillUnitsPerRow = 8.0f;
 
 float offsetTime(float t, double offset) { return static_cast<float>(static_cast<double>(t) + offset); }
-
-uint32_t bitsOf(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
 }  // namespace
 
 float terrainRowTime(float time, int row, int rows) {
@@ -93,29 +87,29 @@ void SpectrumTerrain::computeRow(const RowJob& job, int n) {
   const float G = job.heightScale;
   const float B = job.bend;
 
+  // The row's heights and its 3 × 256 jitters in batches, then the points.
+  float powered[kColumns];
+  for (int j = 0; j < kColumns; ++j)
+    powered[j] = sampleMoment(moment, j >= kFirstRepeatedColumn ? repeatedBand : columnTerms_[j].band);
+  powerBatch(powered, power, powered, kColumns);
+
+  float jitterArguments[3 * kColumns];
+  float jitters[3 * kColumns];
+  for (int j = 0; j < kColumns; ++j) {
+    jitterArguments[j] = columnTerms_[j].jitterAx + timeArgumentX;
+    jitterArguments[kColumns + j] = columnTerms_[j].jitterA + timeArgumentY;
+    jitterArguments[2 * kColumns + j] = columnTerms_[j].jitterA + timeArgumentZ;
+  }
+  jitterBatch(jitterArguments, jitters, 3 * kColumns);
+
   vec4* rowPoints = points.data() + static_cast<size_t>(n) * kColumns;
   vec3* rowNormals = normals.data() + static_cast<size_t>(n) * kColumns;
-  // pow is pure: a sample equal in every bit to the previous one (silence,
-  // the repeated band) reuses its result.
-  uint32_t previousSampleBits = 0;
-  float previousPowered = 0.0f;
-  bool havePrevious = false;
-
   for (int j = 0; j < kColumns; ++j) {
     const ColumnTerms& terms = columnTerms_[j];
-    const float band = j >= kFirstRepeatedColumn ? repeatedBand : terms.band;
-    const float sample = sampleMoment(moment, band);
-    const uint32_t sampleBits = bitsOf(sample);
-    if (!havePrevious || sampleBits != previousSampleBits) {
-      previousPowered = static_cast<float>(std::pow(static_cast<double>(sample), power));
-      previousSampleBits = sampleBits;
-      havePrevious = true;
-    }
-    const float h = G * previousPowered;
-
-    const float jx = jitterFromArgument(terms.jitterAx + timeArgumentX);
-    const float jy = jitterFromArgument(terms.jitterA + timeArgumentY);
-    const float jz = jitterFromArgument(terms.jitterA + timeArgumentZ);
+    const float h = G * powered[j];
+    const float jx = jitters[j];
+    const float jy = jitters[kColumns + j];
+    const float jz = jitters[2 * kColumns + j];
 
     const float s = terms.sine;
     const float c = terms.cosine;
