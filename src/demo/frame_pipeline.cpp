@@ -73,13 +73,16 @@ bool Demo::Frame() {
   const bool goesOn = Render();
   const OverlayChoice overlay = chooseOverlay(music.values[kOverlayTrackA], music.values[kOverlayTrackB]);
   if (!overlay.drawn) return goesOn;
+  // Without its image the overlay would add whatever unit 0 holds: skip it.
+  DataObject* imageA = need(overlay.imageA);
+  if (!imageA) return goesOn;
   glDisable(GL_CULL_FACE);
   glDisable(GL_DEPTH_TEST);
   blendAdditive();
   if (useProgram(kOverlayShader)) {
     setUniform1f("transparencyA", overlay.transparencyA);
     setUniform1f("time", music.time);
-    bindTo(overlay.imageA, 0);
+    imageA->bindTexture(0, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_CLAMP_TO_EDGE);
     if (overlay.hasImageB) bindTo(overlay.imageB, 1);
     setUniform1f("transparencyB", overlay.transparencyB);
     drawScreenQuad();

@@ -9,6 +9,11 @@
 #include <cstring>
 #include <thread>
 
+#include <filesystem>
+#include <cmath>
+
+#include <stb_image.h>
+
 #include "support/test_support.h"
 
 extern char** environ;
@@ -176,3 +181,44 @@ bool containsInOrder(const std::string& haystack, const std::vector<std::string>
 }
 
 std::string builtProgram(const std::string& name) { return std::string(TARVO_BINARY_DIR) + "/" + name; }
+
+void makeTestProduction(const std::string& dir) {
+  namespace fs = std::filesystem;
+  const fs::path source(TARVO_SOURCE_DIR);
+  fs::copy(source / "tests/e2e/production", dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  const fs::path data = fs::path(dir) / "demosrc/norde/data";
+  for (const auto& entry : fs::directory_iterator(source / "demosrc/norde/data")) {
+    const std::string name = entry.path().filename().string();
+    const bool shader = entry.path().extension() == ".glsl";
+    const bool sprite = name == "dot.png" || name == "binary.png" || name == "pointRenderer.png";
+    if (shader || sprite) fs::copy_file(entry.path(), data / name, fs::copy_options::overwrite_existing);
+  }
+  fs::create_directories(fs::path(dir) / "src/drawables");
+  for (const char* name : {"cameraHUD.glsl", "cameraHUD.png"}) {
+    fs::copy_file(source / "src/drawables" / name, fs::path(dir) / "src/drawables" / name,
+                  fs::copy_options::overwrite_existing);
+  }
+}
+
+bool loadImage(const std::string& path, Image& image) {
+  int channels = 0;
+  unsigned char* pixels = stbi_load(path.c_str(), &image.width, &image.height, &channels, 4);
+  if (!pixels) return false;
+  image.rgba.assign(pixels, pixels + static_cast<size_t>(image.width) * image.height * 4);
+  stbi_image_free(pixels);
+  return true;
+}
+
+double luminanceDeviation(const Image& image) {
+  const size_t n = image.rgba.size() / 4;
+  if (n == 0) return 0.0;
+  double sum = 0.0;
+  double squares = 0.0;
+  for (size_t i = 0; i < n; ++i) {
+    const double y = 0.2126 * image.rgba[4 * i] + 0.7152 * image.rgba[4 * i + 1] + 0.0722 * image.rgba[4 * i + 2];
+    sum += y;
+    squares += y * y;
+  }
+  const double mean = sum / static_cast<double>(n);
+  return std::sqrt(std::max(0.0, squares / static_cast<double>(n) - mean * mean));
+}

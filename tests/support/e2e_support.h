@@ -60,3 +60,19 @@ bool containsInOrder(const std::string& haystack, const std::vector<std::string>
                      std::string* firstMissing = nullptr);
 
 std::string builtProgram(const std::string& name);  // TARVO_BINARY_DIR/name
+
+// Lays out the small test production in dir: tests/e2e/production (music,
+// sync tracks, camera keys, overlay image) plus the real production's shaders
+// and sprites and the camera HUD files, as the programs expect them relative
+// to their working directory.
+void makeTestProduction(const std::string& dir);
+
+// Decoded image (RGBA) and a measure of how much it varies.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<unsigned char> rgba;
+};
+bool loadImage(const std::string& path, Image& image);
+// Standard deviation of the luminance over all pixels.
+double luminanceDeviation(const Image& image);

@@ -1,0 +1,103 @@
+// The player on the small test production, on a private 1280 x 720 X server
+// with no sound device: it plays to the end of the music by itself, logs its
+// set-up in order, prints the profiler report on O, and shows a composed
+// image; a second run loads the spectrum cache; a missing shader is reported
+// and skipped.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "support/e2e_support.h"
+#include "support/test_support.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+struct ShowRun {
+  int exitCode = -1;
+  std::string log;
+  std::string console;
+  std::string screenshot;  // path, when one was taken
+};
+
+// Plays the production in dir; presses O once the profiler has reset (the
+// first frame) and takes a screenshot.
+ShowRun playShow(const std::string& dir, bool pressO) {
+  XvfbServer x(1280, 720);
+  ShowRun run;
+  if (!x.running()) return run;
+  const std::string console = dir + "/console.txt";
+  const std::string log = dir + "/output2.txt";
+  ChildProcess player({builtProgram("tarvo")}, dir, {"DISPLAY=" + x.display(), "SDL_AUDIODRIVER=dummy"},
+                      console);
+  if (pressO && waitForText(log, "Profiler::Reset\n", 120s)) {
+    pressKey(x.display(), "o");
+    run.screenshot = dir + "/screenshot.png";
+    runProgram({"import", "-window", "root", run.screenshot}, {"DISPLAY=" + x.display()});
+  }
+  run.exitCode = player.wait(300s);
+  run.log = readFile(log);
+  run.console = readFile(console);
+  return run;
+}
+}  // namespace
+
+TEST(Show, PlaysToTheEndLogsInOrderReportsOnOAndLoadsTheCacheNextTime) {
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+
+  const ShowRun first = playShow(dir.path(), true);
+  ASSERT_EQ(first.exitCode, 0) << first.console;
+  std::string missing;
+  EXPECT_TRUE(containsInOrder(
+      first.log,
+      {"->Initializing GL Window\n", "->Initializing GL Context\n", "created RT: [bg] 1920x1080\n",
+       "created RT: [backbuffer] 1920x1080\n", "created RT: [gaussA] 960x540\n",
+       "created RT: [gaussB] 480x270\n", "loading shader: demosrc\\norde\\data\\bg.glsl\n",
+       "\tLoaded Texture: demosrc\\norde\\data\\1.png\n", "Freqency: 44100.000000\n",
+       "fftCacheName: demosrc\\norde\\data\\brivel-669.cache\n",
+       "Creating demosrc\\norde\\data\\brivel-669.cache\n", "Read 2 positions\n",
+       "created RT: [gridTexture] 1024x4096\n", "Profiler::Reset\n"},
+      &missing))
+      << "missing " << missing << "\n" << first.log;
+  const std::string farewell = "Rydd minnet ditt sjael\n";
+  ASSERT_GE(first.log.size(), farewell.size());
+  EXPECT_EQ(first.log.substr(first.log.size() - farewell.size()), farewell);
+  EXPECT_NE(first.console.find("finished init\n"), std::string::npos);
+  EXPECT_EQ(first.log.find("finished init"), std::string::npos);  // console only
+
+  // The report lists the eleven sections of the frame, numbered in order.
+  EXPECT_TRUE(containsInOrder(
+      first.console,
+      {"Profiler Frame[", "\t[1=Frame initialization] ", "\t[2=Fetched FFT data for GRID] ",
+       "\t[3=Update Grid] ", "\t[4=Draw FFT Grid] ", "\t[5=Draw Lines] ", "\t[6=Draw lightPos] ",
+       "\t[7=Draw Flying Particles] ", "\t[8=Draw Spectrum Lines] ", "\t[9=Mipmap backbuffer] ",
+       "\t[10=Blur] ", "\t[11=Blit/Post-proc] ", "\tTotal of "},
+      &missing))
+      << "missing " << missing << "\n" << first.console;
+
+  Image shot;
+  ASSERT_TRUE(loadImage(first.screenshot, shot));
+  EXPECT_EQ(shot.width, 1280);
+  EXPECT_GT(luminanceDeviation(shot), 8.0) << "the screen is (nearly) one flat colour";
+
+  const ShowRun second = playShow(dir.path(), false);
+  ASSERT_EQ(second.exitCode, 0) << second.console;
+  EXPECT_NE(second.log.find("Loading FFT Cache: demosrc\\norde\\data\\brivel-669.cache\n"), std::string::npos);
+  EXPECT_EQ(second.log.find("Creating demosrc"), std::string::npos);
+  EXPECT_EQ(second.log.substr(second.log.size() - farewell.size()), farewell);
+}
+
+TEST(Show, MissingCompositionShaderIsReportedAndTheShowGoesOn) {
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+  std::filesystem::remove(dir.path() + "/demosrc/norde/data/postProc-1.glsl");
+  const ShowRun run = playShow(dir.path(), false);
+  ASSERT_EQ(run.exitCode, 0) << run.console;
+  EXPECT_NE(run.console.find("Sorry bud, couldn't find: postProc-1.glsl"), std::string::npos);
+  EXPECT_EQ(countOccurrences(run.log, "demo: \"postProc-1.glsl\" is missing, its pass is skipped\n"), 1u)
+      << run.log;
+  EXPECT_NE(run.log.find("Rydd minnet ditt sjael\n"), std::string::npos);
+}
