@@ -2,9 +2,11 @@
 
 void ManualClockStream::play(bool restart) {
   playing_ = true;
-  if (restart) positionBytes_ = 0;
+  if (restart && !driven_) positionBytes_ = 0;
 }
 
 void ManualClockStream::setPosition(int64_t bytes) {
-  positionBytes_ = clampedFrame(bytes) * kBytesPerFrame;
+  if (!driven_) moveTo(bytes);
 }
+
+void ManualClockStream::moveTo(int64_t bytes) { positionBytes_ = clampedFrame(bytes) * kBytesPerFrame; }

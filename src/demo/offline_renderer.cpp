@@ -86,6 +86,7 @@ int runOfflineRender(const RenderOptions& options) {
 
   auto clockOwner = std::make_unique<ManualClockStream>();
   ManualClockStream* clock = clockOwner.get();
+  clock->setDriven(true);
   Demo demo(std::move(clockOwner));
   if (!clock->isOpen()) {
     std::fprintf(stderr, "tarvo-render: the soundtrack %s could not be opened\n", osPath(kMusicPath).c_str());

@@ -50,6 +50,15 @@ TEST(ManualClockStream, PositionFollowsTheCallersFrames) {
   EXPECT_EQ(stream.position(), stream.lengthBytes());
   stream.play(true);
   EXPECT_EQ(stream.position(), 0);
+
+  // Driven by a renderer: only the clock controls move it.
+  stream.setDriven(true);
+  stream.setSeconds(2.0);
+  stream.play(true);
+  stream.setPosition(0);
+  EXPECT_DOUBLE_EQ(stream.bytesToSeconds(stream.position()), 2.0);
+  stream.setFrame(90, 60.0);
+  EXPECT_DOUBLE_EQ(stream.bytesToSeconds(stream.position()), 1.5);
 }
 
 // Runs the real SDL stream on the dummy driver, which takes the silent
