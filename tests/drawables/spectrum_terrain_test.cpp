@@ -30,7 +30,7 @@ const vec4& pointAt(const SpectrumTerrain& terrain, int row, int column) {
 
 template <class T>
 bool sameBytes(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 }  // namespace
 
