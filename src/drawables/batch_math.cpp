@@ -98,7 +98,8 @@ TARVO_AVX2 __m256d fastSineLanes(__m256d x) {
   const __m256i q = _mm256_cvtepi32_epi64(_mm256_cvtpd_epi32(quadrant));
   const __m256i one = _mm256_set1_epi64x(1);
   const __m256d useCosine = _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(q, one), one));
-  const __m256d negate = _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_and_si256(q, _mm256_set1_epi64x(2)), 62));
+  const __m256d negate =
+      _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_and_si256(q, _mm256_set1_epi64x(2)), 62));
   return _mm256_xor_pd(_mm256_blendv_pd(sine, cosine, useCosine), negate);
 }
 
@@ -122,7 +123,8 @@ TARVO_AVX2 void jitterVectorised(const float* arguments, float* results, int cou
     __m256d wholeLow, wholeHigh;
     fractionLanes(_mm256_sub_pd(sine, splat(kSineMargin)), fractionLow, wholeLow);
     fractionLanes(_mm256_add_pd(sine, splat(kSineMargin)), fractionHigh, wholeHigh);
-    const __m256d inRange = _mm256_cmp_pd(_mm256_andnot_pd(splat(-0.0), x), splat(kFastSineLimit), _CMP_LE_OQ);
+    const __m256d inRange =
+        _mm256_cmp_pd(_mm256_andnot_pd(splat(-0.0), x), splat(kFastSineLimit), _CMP_LE_OQ);
     const __m256d sameWhole = _mm256_and_pd(_mm256_cmp_pd(wholeLow, wholeHigh, _CMP_EQ_OQ), inRange);
     const __m128 sameFraction = _mm_cmpeq_ps(fractionLow, fractionHigh);
     const int decided = _mm256_movemask_pd(sameWhole) & _mm_movemask_ps(sameFraction);
@@ -200,14 +202,17 @@ TARVO_AVX2 void powerVectorised(const float* bases, double power, float* results
                                          _mm256_cmp_pd(x, splat(INFINITY), _CMP_LT_OQ));
     const __m256d safeX = _mm256_blendv_pd(splat(1.0), x, usable);
     const __m256d y = _mm256_mul_pd(exponent, fastLog2Lanes(safeX));
-    const __m256d inRange = _mm256_cmp_pd(_mm256_andnot_pd(splat(-0.0), y), splat(kFastPowerExponentLimit), _CMP_LE_OQ);
+    const __m256d inRange =
+        _mm256_cmp_pd(_mm256_andnot_pd(splat(-0.0), y), splat(kFastPowerExponentLimit), _CMP_LE_OQ);
     const __m256d safeY = _mm256_blendv_pd(splat(0.0), y, inRange);
     const __m256d value = fastExp2Lanes(safeY);
     const __m128 low = _mm256_cvtpd_ps(_mm256_mul_pd(value, splat(1.0 - kPowerMargin)));
     const __m128 high = _mm256_cvtpd_ps(_mm256_mul_pd(value, splat(1.0 + kPowerMargin)));
-    const int decided = _mm256_movemask_pd(_mm256_and_pd(usable, inRange)) & _mm_movemask_ps(_mm_cmpeq_ps(low, high));
+    const int decided =
+        _mm256_movemask_pd(_mm256_and_pd(usable, inRange)) & _mm_movemask_ps(_mm_cmpeq_ps(low, high));
     _mm_storeu_ps(results + i, low);
-    if (decided != 0xF) undecided(input, decided, results + i, [power](float b) { return powerExact(b, power); });
+    if (decided != 0xF)
+      undecided(input, decided, results + i, [power](float b) { return powerExact(b, power); });
   }
   powerExactRange(bases, power, results, i, count);
 }
@@ -253,7 +258,9 @@ void powerBatch(const float* bases, double power, float* results, int count) {
 bool batchMathVectorised() { return false; }
 void fastSine4(const double*, double*) {}
 void fastPower4(const double*, double, double*) {}
-void jitterBatch(const float* arguments, float* results, int count) { jitterExact(arguments, results, 0, count); }
+void jitterBatch(const float* arguments, float* results, int count) {
+  jitterExact(arguments, results, 0, count);
+}
 void powerBatch(const float* bases, double power, float* results, int count) {
   powerExactRange(bases, power, results, 0, count);
 }

@@ -41,10 +41,12 @@ void LineBatch::create() {
 }
 
 void LineBatch::writePoints(const vec3* points, size_t count) {
-  const int n = static_cast<int>(std::min(count, static_cast<size_t>(std::min<int32_t>(segmentCount + 1, kMaxPoints))));
+  const int n =
+      static_cast<int>(std::min(count, static_cast<size_t>(std::min<int32_t>(segmentCount + 1, kMaxPoints))));
   float* const base = vertices.data();
   for (int i = 0; i + 1 < n; ++i) {
-    const vec3 control[4] = {points[std::max(0, i - 1)], points[i], points[i + 1], points[std::min(i + 2, n - 1)]};
+    const vec3 control[4] = {points[std::max(0, i - 1)], points[i], points[i + 1],
+                             points[std::min(i + 2, n - 1)]};
     for (int c = 0; c < kVerticesPerSegment; ++c) {
       const size_t vertex = static_cast<size_t>(kVerticesPerSegment) * i + c;
       for (int which = 0; which < 4; ++which) {

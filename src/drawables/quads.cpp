@@ -37,7 +37,8 @@ void Quads::createLayout(std::string name, int count) {
       texCoords[8 * q + 2 * c + 1] = kCornerTexCoords[c][1];
     }
     const uint32_t first = static_cast<uint32_t>(4 * q);
-    const uint32_t quadIndices[kIndicesPerQuad] = {first, first + 1, first + 2, first + 3, first + 2, first + 1};
+    const uint32_t quadIndices[kIndicesPerQuad] = {first,     first + 1, first + 2,
+                                                   first + 3, first + 2, first + 1};
     std::copy(quadIndices, quadIndices + kIndicesPerQuad, indices.begin() + kIndicesPerQuad * q);
   }
 }

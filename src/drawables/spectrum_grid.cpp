@@ -146,9 +146,11 @@ TARVO_INLINE Lanes3 crossLanes(Lanes3 a, Lanes3 b) {
 }
 
 TARVO_INLINE Lanes3 edgeLanes(const float* const* to, const float* const* from) {
-  return {_mm_setr_ps(to[0][0] - from[0][0], to[1][0] - from[1][0], to[2][0] - from[2][0], to[3][0] - from[3][0]),
-          _mm_setr_ps(to[0][1] - from[0][1], to[1][1] - from[1][1], to[2][1] - from[2][1], to[3][1] - from[3][1]),
-          _mm_setr_ps(to[0][2] - from[0][2], to[1][2] - from[1][2], to[2][2] - from[2][2], to[3][2] - from[3][2])};
+  return {
+      _mm_setr_ps(to[0][0] - from[0][0], to[1][0] - from[1][0], to[2][0] - from[2][0], to[3][0] - from[3][0]),
+      _mm_setr_ps(to[0][1] - from[0][1], to[1][1] - from[1][1], to[2][1] - from[2][1], to[3][1] - from[3][1]),
+      _mm_setr_ps(to[0][2] - from[0][2], to[1][2] - from[1][2], to[2][2] - from[2][2],
+                  to[3][2] - from[3][2])};
 }
 
 // Nine floats per triangle as two four-float stores and one single store.
@@ -191,8 +193,10 @@ void SpectrumGrid::rebuildRange(void* context, int begin, int end) {
     const float* p0[4] = {corner(t, 0), corner(t + 1, 0), corner(t + 2, 0), corner(t + 3, 0)};
     const float* p1[4] = {corner(t, 1), corner(t + 1, 1), corner(t + 2, 1), corner(t + 3, 1)};
     const float* p2[4] = {corner(t, 2), corner(t + 1, 2), corner(t + 2, 2), corner(t + 3, 2)};
-    const Lanes3 n = normalizeLanes(crossLanes(normalizeLanes(edgeLanes(p1, p0)), normalizeLanes(edgeLanes(p2, p0))));
-    writeFaces4(facePositions + 9 * static_cast<size_t>(t), faceNormals + 9 * static_cast<size_t>(t), p0, p1, p2, n);
+    const Lanes3 n =
+        normalizeLanes(crossLanes(normalizeLanes(edgeLanes(p1, p0)), normalizeLanes(edgeLanes(p2, p0))));
+    writeFaces4(facePositions + 9 * static_cast<size_t>(t), faceNormals + 9 * static_cast<size_t>(t), p0, p1,
+                p2, n);
   }
 #endif
   for (; t < end; ++t) {

@@ -61,6 +61,4 @@ float jitterFromArgument(float argument) {
   return static_cast<float>(fraction) * 1.75f;
 }
 
-float jitterHash(float a, float b) {
-  return jitterFromArgument(a * kJitterScaleA + b * kJitterScaleB);
-}
+float jitterHash(float a, float b) { return jitterFromArgument(a * kJitterScaleA + b * kJitterScaleB); }

@@ -7,7 +7,7 @@
 #include "drawables/work_splitter.h"
 
 namespace {
-constexpr double kPi = 3.141592;           // the bend's own value of pi
+constexpr double kPi = 3.141592;                 // the bend's own value of pi
 constexpr float kBendPerUnitX = 0.00048828125f;  // 1/2048: 1024 units of x make half a turn
 constexpr float kBandsPerColumn = 0.5f;
 constexpr float kUnitsPerColumn = 4.0f;
@@ -35,8 +35,7 @@ SpectrumTerrain::SpectrumTerrain() {
     ColumnTerms& terms = columnTerms_[j];
     terms.band = static_cast<float>(j) * kBandsPerColumn;
     terms.x = static_cast<float>(j) * kUnitsPerColumn;
-    const float angle = static_cast<float>(
-        -2.0 * kPi * (static_cast<double>(terms.x * kBendPerUnitX) + 0.5));
+    const float angle = static_cast<float>(-2.0 * kPi * (static_cast<double>(terms.x * kBendPerUnitX) + 0.5));
     terms.sine = static_cast<float>(std::sin(static_cast<double>(angle)));
     terms.cosine = static_cast<float>(std::cos(static_cast<double>(angle)));
     terms.k = static_cast<float>(
@@ -117,8 +116,8 @@ void SpectrumTerrain::computeRow(const RowJob& job, int n) {
     const float xt = s * kTunnelRadius - h * k * s;
     const float yt = c * kTunnelRadius - h * k * c;
 
-    rowPoints[j] = vec4{terms.x + B * (xt - terms.x) + jx, h + B * (yt - h) + jy, zf + jz,
-                        static_cast<float>(j)};
+    rowPoints[j] =
+        vec4{terms.x + B * (xt - terms.x) + jx, h + B * (yt - h) + jy, zf + jz, static_cast<float>(j)};
     rowNormals[j] = vec3{B * (-k * s), 1.0f + B * (-k * c - 1.0f), 0.0f};
   }
 }
@@ -154,7 +153,8 @@ void SpectrumTerrain::fill(float time, const SpectrumView& view) {
     const float t = terrainRowTime(time, i, rowCount);
     for (int j = 0; j < columns; ++j) {
       const float b = static_cast<float>(j) * kBandsPerColumn;
-      const float y = kFillHeight * static_cast<float>(std::pow(static_cast<double>(sampleSpectrum(view, t, b)), kFillPower));
+      const float y = kFillHeight * static_cast<float>(std::pow(
+                                        static_cast<double>(sampleSpectrum(view, t, b)), kFillPower));
       const float x = (static_cast<float>(j) - static_cast<float>(columns) * 0.5f) * kUnitsPerColumn;
       const float z = (static_cast<float>(i) - static_cast<float>(rowCount) * 0.5f) * kFillUnitsPerRow -
                       2.0f * (t * 2048.0f / 30.0f);

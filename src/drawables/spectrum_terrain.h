@@ -46,13 +46,13 @@ class SpectrumTerrain {
  private:
   // What depends on the column alone, computed once.
   struct ColumnTerms {
-    float band;        // j × 0.5
-    float x;           // j × 4
-    float sine;        // of the bend angle
+    float band;  // j × 0.5
+    float x;     // j × 4
+    float sine;  // of the bend angle
     float cosine;
-    float k;           // 1 / sqrt(cos² + sin²)
-    float jitterA;     // band × kJitterScaleA
-    float jitterAx;    // (band + 32) × kJitterScaleA
+    float k;         // 1 / sqrt(cos² + sin²)
+    float jitterA;   // band × kJitterScaleA
+    float jitterAx;  // (band + 32) × kJitterScaleA
   };
 
   struct RowJob {

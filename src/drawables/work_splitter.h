@@ -31,7 +31,8 @@ class WorkSplitter {
   // Convenience for a callable `f(begin, end)` that outlives the call.
   template <class Function>
   void run(int count, Function& function) {
-    run(count, [](void* context, int begin, int end) { (*static_cast<Function*>(context))(begin, end); },
+    run(
+        count, [](void* context, int begin, int end) { (*static_cast<Function*>(context))(begin, end); },
         &function);
   }
 

@@ -24,12 +24,15 @@ TEST(BatchMath, FastApproximationsStayWithinTheirBounds) {
   for (int i = 0; i < 1 << 19; ++i) {
     for (int lane = 0; lane < 4; ++lane) {
       const double spread = std::ldexp(static_cast<double>((i * 4 + lane) % 9973) / 9973.0, i % 19);
-      float argument = static_cast<float>((i & 1 ? -spread : spread) + (i % 7) * 1.5707963267948966 * (i % 97));
-      if (std::fabs(argument) > kFastSineLimit) argument = std::fmod(argument, static_cast<float>(kFastSineLimit));
+      float argument =
+          static_cast<float>((i & 1 ? -spread : spread) + (i % 7) * 1.5707963267948966 * (i % 97));
+      if (std::fabs(argument) > kFastSineLimit)
+        argument = std::fmod(argument, static_cast<float>(kFastSineLimit));
       x[lane] = argument;
     }
     fastSine4(x, result);
-    for (int lane = 0; lane < 4; ++lane) worstSine = std::max(worstSine, std::fabs(result[lane] - std::sin(x[lane])));
+    for (int lane = 0; lane < 4; ++lane)
+      worstSine = std::max(worstSine, std::fabs(result[lane] - std::sin(x[lane])));
   }
   EXPECT_LE(worstSine, kFastSineError);
 
@@ -56,10 +59,12 @@ TEST(BatchMath, JitterEqualsTheExactHashBitForBit) {
   for (int row = 0; row < 4000; ++row) {
     const float time = row * 0.1537f - 1.0f;
     for (int column = 0; column < 256; ++column)
-      arguments.push_back((column * 0.5f + (column & 1 ? 32.0f : 0.0f)) * kJitterScaleA + time * kJitterScaleB);
+      arguments.push_back((column * 0.5f + (column & 1 ? 32.0f : 0.0f)) * kJitterScaleA +
+                          time * kJitterScaleB);
   }
-  const float specials[] = {0.0f,      -0.0f, 1e-30f, -1e-30f, 1.5707964f, 3.1415927f, 262144.0f,
-                            -262144.0f, 262144.05f, 1e7f, -1e20f, kInf, kNaN, std::numeric_limits<float>::max()};
+  const float specials[] = {
+      0.0f,       -0.0f,      1e-30f, -1e-30f, 1.5707964f, 3.1415927f, 262144.0f,
+      -262144.0f, 262144.05f, 1e7f,   -1e20f,  kInf,       kNaN,       std::numeric_limits<float>::max()};
   arguments.insert(arguments.end(), std::begin(specials), std::end(specials));
 
   std::vector<float> results(arguments.size());
@@ -89,7 +94,8 @@ TEST(BatchMath, PowerEqualsTheExactPowerBitForBit) {
   // midpoint between two floats: only the exact library result rounds right.
   for (int k = 1; k < 4096; ++k) bases.push_back(1.0f + k / 4096.0f);
   std::vector<float> results(bases.size());
-  for (double power : {0.0, 0.25, 0.5, 0.8, 1.0, 1.7, 2.0, 3.0, -1.0, -2.5, 40.0, 1e6, double(kNaN), double(kInf)}) {
+  for (double power :
+       {0.0, 0.25, 0.5, 0.8, 1.0, 1.7, 2.0, 3.0, -1.0, -2.5, 40.0, 1e6, double(kNaN), double(kInf)}) {
     powerBatch(bases.data(), power, results.data(), static_cast<int>(bases.size()));
     int mismatches = 0;
     for (size_t i = 0; i < bases.size(); ++i) {

@@ -115,7 +115,8 @@ TEST_F(DrawablesGL, GridUploadsDrawsAndPrintsInitOnce) {
   const GLuint program = makeProgram(
       "attribute vec3 pos; attribute vec2 tc; attribute vec3 normal; varying vec3 c;\n"
       "uniform vec2 resolution;\n"
-      "void main() { c = vec3(-normal.z, resolution.x / 1020.0, tc.x); gl_Position = vec4(pos.xy, 0.0, 1.0); }",
+      "void main() { c = vec3(-normal.z, resolution.x / 1020.0, tc.x); gl_Position = vec4(pos.xy, 0.0, 1.0); "
+      "}",
       "varying vec3 c; void main() { gl_FragColor = vec4(c, 1.0); }");
   glUseProgram(program);
   grid.draw();
@@ -134,7 +135,8 @@ TEST_F(DrawablesGL, GridUploadsDrawsAndPrintsInitOnce) {
   for (int i = 0; i < 65536; ++i) points.push_back(vec4{(i % 256) * 4.0f, 1.0f, (i / 256) * 12.0f, 9.0f});
   spectrumGridUploaded = false;
   std::vector<vec4> tooFew(points.begin(), points.end() - 1);
-  EXPECT_EQ(captureStdout([&] { grid.updateGrid(tooFew, 256, 256); }), "updateGrid::Not enough points 65535 65536\n");
+  EXPECT_EQ(captureStdout([&] { grid.updateGrid(tooFew, 256, 256); }),
+            "updateGrid::Not enough points 65535 65536\n");
   EXPECT_FALSE(spectrumGridUploaded);
   EXPECT_EQ(captureStdout([&] { grid.updateGrid(points, 256, 256); }), "init\n");
   EXPECT_EQ(captureStdout([&] { grid.updateGrid(points, 256, 256); }), "");
@@ -162,8 +164,8 @@ TEST_F(DrawablesGL, QuadsCreateSetAndDrawWithinTheirCount) {
       "varying vec4 c; void main() { gl_FragColor = c; }");
   glUseProgram(program);
   quads.draw(4);
-  EXPECT_NEAR(centre()[0], 77, 1);  // quad 3
-  quads.draw(1000);                 // cut to 10
+  EXPECT_NEAR(centre()[0], 77, 1);   // quad 3
+  quads.draw(1000);                  // cut to 10
   EXPECT_NEAR(centre()[0], 230, 1);  // quad 9
   glClear(GL_COLOR_BUFFER_BIT);
   quads.draw(-1);  // nothing

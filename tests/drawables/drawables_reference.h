@@ -112,7 +112,8 @@ inline void rebuildFaces(const std::vector<float>& positions, const std::vector<
     }
     const vec3 e1 = normalize({p[1].x - p[0].x, p[1].y - p[0].y, p[1].z - p[0].z});
     const vec3 e2 = normalize({p[2].x - p[0].x, p[2].y - p[0].y, p[2].z - p[0].z});
-    const vec3 n = normalize({e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x});
+    const vec3 n =
+        normalize({e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x});
     for (int i = 0; i < 3; ++i) {
       faceVertices[15 * triangles + 9 * t + 3 * i] = n.x;
       faceVertices[15 * triangles + 9 * t + 3 * i + 1] = n.y;

@@ -65,8 +65,8 @@ TEST(SpectrumGrid, FlatTerrainFacesPointDown) {
   ASSERT_TRUE(grid.updateMesh(points.data(), points.size(), 256, 256));
   // Positions per corner are the terrain's; w is dropped.
   EXPECT_EQ(grid.faceVertices[0], 0.0f);
-  EXPECT_EQ(grid.faceVertices[3], 4.0f);      // corner 1: column 1
-  EXPECT_EQ(grid.faceVertices[8], 12.0f);     // corner 2: row 1
+  EXPECT_EQ(grid.faceVertices[3], 4.0f);   // corner 1: column 1
+  EXPECT_EQ(grid.faceVertices[8], 12.0f);  // corner 2: row 1
   for (int triangle = 0; triangle < grid.triangleCount; triangle += 997) {
     const float* n = faceNormal(grid, triangle, 1);
     ASSERT_EQ(n[1], -1.0f) << triangle;
@@ -78,7 +78,8 @@ TEST(SpectrumGrid, FlatTerrainFacesPointDown) {
   terrain.update(5.0f, 30.0f, 1.0f, 0.0f, music.view);
   ASSERT_TRUE(grid.updateMesh(terrain.points.data(), terrain.points.size(), 256, 256));
   EXPECT_EQ(terrain.normals[1000].y, 1.0f);
-  for (int triangle = 0; triangle < grid.triangleCount; triangle += 101) ASSERT_LT(faceNormal(grid, triangle, 0)[1], 0.0f);
+  for (int triangle = 0; triangle < grid.triangleCount; triangle += 101)
+    ASSERT_LT(faceNormal(grid, triangle, 0)[1], 0.0f);
 }
 
 TEST(SpectrumGrid, RefusesTooFewOrTooManyPoints) {
@@ -116,7 +117,8 @@ TEST(SpectrumGrid, FaceRebuildMatchesStraightforwardComputationBitForBit) {
     ASSERT_TRUE(grid.updateMesh(terrain.points.data(), terrain.points.size(), 256, 256));
     std::vector<float> expected = grid.faceVertices;  // keeps the texture coordinates
     std::vector<float> positions(grid.vertices.begin(), grid.vertices.begin() + 3 * 65536);
-    reference::rebuildFaces(positions, std::vector<unsigned>(grid.indices.begin(), grid.indices.end()), expected);
+    reference::rebuildFaces(positions, std::vector<unsigned>(grid.indices.begin(), grid.indices.end()),
+                            expected);
     EXPECT_EQ(std::memcmp(expected.data(), grid.faceVertices.data(), expected.size() * sizeof(float)), 0);
   }
 }

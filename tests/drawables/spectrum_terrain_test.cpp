@@ -169,13 +169,14 @@ TEST(SpectrumTerrain, MatchesStraightforwardComputationBitForBit) {
   const struct {
     float T, G, E, B;
   } cases[] = {{0.0f, 120.0f, 0.7f, 0.0f},  {1.9f, 80.0f, 1.0f, 0.3f},   {12.345f, 200.0f, 0.5f, 1.0f},
-               {25.5f, 60.0f, 2.0f, 0.75f}, {39.6f, 150.0f, 0.9f, 0.5f},  {18.05f, 100.0f, 0.0f, 1.0f}};
+               {25.5f, 60.0f, 2.0f, 0.75f}, {39.6f, 150.0f, 0.9f, 0.5f}, {18.05f, 100.0f, 0.0f, 1.0f}};
   for (const auto& c : cases) {
     terrain.update(c.T, c.G, c.E, c.B, music.view);
     const reference::Terrain expected = reference::terrainUpdate(c.T, c.G, c.E, c.B, music.view);
     EXPECT_TRUE(sameBytes(terrain.points, expected.points)) << "T " << c.T;
     EXPECT_TRUE(sameBytes(terrain.normals, expected.normals)) << "T " << c.T;
-    EXPECT_EQ(terrain.peakColumns, std::vector<int32_t>(expected.peakColumns.begin(), expected.peakColumns.end()));
+    EXPECT_EQ(terrain.peakColumns,
+              std::vector<int32_t>(expected.peakColumns.begin(), expected.peakColumns.end()));
     EXPECT_TRUE(sameBytes(terrain.peakStrengths, expected.peakStrengths)) << "T " << c.T;
   }
 }
