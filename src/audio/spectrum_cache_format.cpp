@@ -2,24 +2,8 @@
 
 #include <cstring>
 
-namespace {
-int32_t readInt32(const uint8_t* p) {
-  const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  int32_t result;
-  std::memcpy(&result, &v, sizeof result);
-  return result;
-}
+#include "resources/little_endian.h"
 
-void appendUint32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void appendInt32(std::vector<uint8_t>& out, int32_t value) {
-  uint32_t v;
-  std::memcpy(&v, &value, sizeof v);
-  appendUint32(out, v);
-}
-}  // namespace
 
 SpectrumCacheParseResult parseSpectrumCache(const uint8_t* bytes, size_t size) {
   SpectrumCacheParseResult result;
@@ -28,10 +12,10 @@ SpectrumCacheParseResult parseSpectrumCache(const uint8_t* bytes, size_t size) {
     return result;
   }
   SpectrumCacheData& data = result.data;
-  data.frameCount = readInt32(bytes);
-  data.bandCount = readInt32(bytes + 4);
-  data.framesPerSecond = readInt32(bytes + 8);
-  data.fftFlags = readInt32(bytes + 12);
+  data.frameCount = readInt32LE(bytes);
+  data.bandCount = readInt32LE(bytes + 4);
+  data.framesPerSecond = readInt32LE(bytes + 8);
+  data.fftFlags = readInt32LE(bytes + 12);
   if (data.frameCount < 0) {
     result.problem = "negative frame count " + std::to_string(data.frameCount);
   } else if (data.bandCount < 1 || data.bandCount > kMaxCacheBandCount) {
@@ -54,8 +38,7 @@ SpectrumCacheParseResult parseSpectrumCache(const uint8_t* bytes, size_t size) {
   data.bandValues.resize(static_cast<size_t>(valueCount));
   const uint8_t* p = bytes + kSpectrumCacheHeaderBytes;
   for (size_t i = 0; i < data.bandValues.size(); ++i, p += 4) {
-    const int32_t bits = readInt32(p);
-    std::memcpy(&data.bandValues[i], &bits, sizeof(float));
+    data.bandValues[i] = readFloatLE(p);
   }
   return result;
 }
@@ -63,14 +46,10 @@ SpectrumCacheParseResult parseSpectrumCache(const uint8_t* bytes, size_t size) {
 std::vector<uint8_t> writeSpectrumCache(const SpectrumCacheData& data) {
   std::vector<uint8_t> out;
   out.reserve(kSpectrumCacheHeaderBytes + data.bandValues.size() * sizeof(float));
-  appendInt32(out, data.frameCount);
-  appendInt32(out, data.bandCount);
-  appendInt32(out, data.framesPerSecond);
-  appendInt32(out, data.fftFlags);
-  for (float value : data.bandValues) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    appendUint32(out, bits);
-  }
+  appendInt32LE(out, data.frameCount);
+  appendInt32LE(out, data.bandCount);
+  appendInt32LE(out, data.framesPerSecond);
+  appendInt32LE(out, data.fftFlags);
+  for (float value : data.bandValues) appendFloatLE(out, value);
   return out;
 }

@@ -6,21 +6,8 @@
 #include <iterator>
 
 #include "resources/file_utils.h"
+#include "resources/little_endian.h"
 
-namespace {
-int32_t readInt32(const uint8_t* p) {
-  const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  int32_t result;
-  std::memcpy(&result, &v, sizeof result);
-  return result;
-}
-
-void writeInt32(std::vector<uint8_t>& out, int32_t value) {
-  uint32_t v;
-  std::memcpy(&v, &value, sizeof v);
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-}  // namespace
 
 TrackParseResult parseTrackBytes(const uint8_t* data, size_t size) {
   TrackParseResult result;
@@ -28,7 +15,7 @@ TrackParseResult parseTrackBytes(const uint8_t* data, size_t size) {
     result.problem = "shorter than its key count";
     return result;
   }
-  const int32_t count = readInt32(data);
+  const int32_t count = readInt32LE(data);
   if (count < 0) {
     result.problem = "negative key count";
     return result;
@@ -43,9 +30,8 @@ TrackParseResult parseTrackBytes(const uint8_t* data, size_t size) {
   for (size_t k = 0; k < usable; ++k) {
     const uint8_t* p = data + kTrackHeaderBytes + k * kTrackKeyBytes;
     SyncKey& key = result.keys[k];
-    key.row = readInt32(p);
-    const int32_t valueBits = readInt32(p + 4);
-    std::memcpy(&key.value, &valueBits, sizeof key.value);
+    key.row = readInt32LE(p);
+    key.value = readFloatLE(p + 4);
     key.kind = static_cast<int8_t>(p[8]);
   }
   return result;
@@ -54,12 +40,10 @@ TrackParseResult parseTrackBytes(const uint8_t* data, size_t size) {
 std::vector<uint8_t> writeTrackBytes(const std::vector<SyncKey>& keys) {
   std::vector<uint8_t> out;
   out.reserve(kTrackHeaderBytes + keys.size() * kTrackKeyBytes);
-  writeInt32(out, static_cast<int32_t>(keys.size()));
+  appendInt32LE(out, static_cast<int32_t>(keys.size()));
   for (const SyncKey& key : keys) {
-    writeInt32(out, key.row);
-    int32_t valueBits;
-    std::memcpy(&valueBits, &key.value, sizeof valueBits);
-    writeInt32(out, valueBits);
+    appendInt32LE(out, key.row);
+    appendFloatLE(out, key.value);
     out.push_back(static_cast<uint8_t>(static_cast<int8_t>(key.kind)));
   }
   return out;

@@ -2,23 +2,11 @@
 
 #include <cstring>
 
+#include "resources/little_endian.h"
+
 namespace {
 constexpr int kFloatsPerRecord = 14;
 
-float readFloatLE(const uint8_t* bytes) {
-  const uint32_t bits = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                        (static_cast<uint32_t>(bytes[2]) << 16) |
-                        (static_cast<uint32_t>(bytes[3]) << 24);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-void writeFloatLE(float value, uint8_t* bytes) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
 }  // namespace
 
 ParsedCameraKeys parseCameraKeys(const uint8_t* data, size_t size) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gpu/buffers.h"
 #include "gpu/uniforms.h"
 
 namespace {
@@ -29,15 +30,8 @@ void LineBatch::createLayout() {
 
 void LineBatch::create() {
   createLayout();
-  glGenBuffers(1, &vertexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
-               GL_STATIC_DRAW);
-  // Made the element array only when drawing.
-  glGenBuffers(1, &indexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, indexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)), indices.data(),
-               GL_STATIC_DRAW);
+  vertexBuffer = createBuffer(vertices);
+  indexBuffer = createBuffer(indices);
 }
 
 void LineBatch::writePoints(const vec3* points, size_t count) {

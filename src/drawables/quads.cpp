@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "drawables/work_splitter.h"
+#include "gpu/buffers.h"
 #include "gpu/uniforms.h"
 
 namespace {
@@ -45,15 +46,8 @@ void Quads::createLayout(std::string name, int count) {
 
 void Quads::create(std::string name, int count) {
   createLayout(std::move(name), count);
-  glGenBuffers(1, &vertexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
-               GL_STATIC_DRAW);
-  // Made the element array only when drawing.
-  glGenBuffers(1, &indexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, indexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)), indices.data(),
-               GL_STATIC_DRAW);
+  vertexBuffer = createBuffer(vertices);
+  indexBuffer = createBuffer(indices);
 }
 
 void Quads::writePositions(const vec4* points, size_t count) {

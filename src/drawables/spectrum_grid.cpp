@@ -9,6 +9,7 @@
 
 #include "app/log.h"
 #include "drawables/work_splitter.h"
+#include "gpu/buffers.h"
 #include "gpu/uniforms.h"
 
 bool spectrumGridUploaded = false;
@@ -211,15 +212,10 @@ void SpectrumGrid::rebuildRange(void* context, int begin, int end) {
 
 void SpectrumGrid::create() {
   createMesh();
-  glGenBuffers(1, &faceVertexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, faceVertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(triangleCount * kFaceBytes), faceVertices.data(),
-               GL_DYNAMIC_DRAW);
+  faceVertexBuffer =
+      createBuffer(faceVertices.data(), static_cast<size_t>(triangleCount) * kFaceBytes, GL_DYNAMIC_DRAW);
   // Made the element array only when drawing.
-  glGenBuffers(1, &faceIndexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, faceIndexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(faceIndices.size() * sizeof(uint32_t)),
-               faceIndices.data(), GL_STATIC_DRAW);
+  faceIndexBuffer = createBuffer(faceIndices);
 }
 
 void SpectrumGrid::updateGrid(const std::vector<vec4>& points, int rows, int columns) {

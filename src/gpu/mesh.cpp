@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/log.h"
+#include "gpu/buffers.h"
 #include "gpu/uniforms.h"
 #include "resources/file_utils.h"
 
@@ -51,14 +52,8 @@ bool MeshGeometry::loadWith(const std::string& meshPath, Parser parse) {
   vertexData = buildVertexData(mesh);
   indexData = mesh.indices;
 
-  glGenBuffers(1, &vertexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kVertexBytes * static_cast<size_t>(vertexCount)),
-               vertexData.data(), GL_STATIC_DRAW);
-  glGenBuffers(1, &indexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, indexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(uint32_t) * indexData.size()),
-               indexData.data(), GL_STATIC_DRAW);
+  vertexBuffer = createBuffer(vertexData.data(), kVertexBytes * static_cast<size_t>(vertexCount));
+  indexBuffer = createBuffer(indexData);
   return true;
 }
 

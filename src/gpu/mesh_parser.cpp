@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "resources/little_endian.h"
+
 namespace {
 constexpr size_t kInt32Bytes = 4;
 constexpr size_t kVertexRecordBytes = 12;
@@ -32,24 +34,8 @@ std::string formatText(const char* pattern, ...) {
   return text;
 }
 
-// Little-endian reads; callers have checked that the bytes are present.
-int32_t readInt32(const unsigned char* bytes) {
-  const uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-  int32_t result;
-  std::memcpy(&result, &value, sizeof(result));
-  return result;
-}
-
-float readFloat(const unsigned char* bytes) {
-  const int32_t bits = readInt32(bytes);
-  float result;
-  std::memcpy(&result, &bits, sizeof(result));
-  return result;
-}
-
 vec3 readVertex(const unsigned char* bytes) {
-  return {readFloat(bytes), readFloat(bytes + 4), readFloat(bytes + 8)};
+  return {readFloatLE(bytes), readFloatLE(bytes + 4), readFloatLE(bytes + 8)};
 }
 
 vec3 difference(const vec3& a, const vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -102,8 +88,8 @@ MeshData parseRawGeometry(const unsigned char* data, size_t size) {
                     formatText("chunk %d is cut off: %zu bytes left, a chunk header needs %zu",
                                chunk, size - offset, kChunkHeaderBytes));
     }
-    const int32_t shape = readInt32(data + offset);
-    const int32_t count = readInt32(data + offset + kInt32Bytes);
+    const int32_t shape = readInt32LE(data + offset);
+    const int32_t count = readInt32LE(data + offset + kInt32Bytes);
     offset += kChunkHeaderBytes;
     mesh.logLines.push_back(formatText("\tChunkShape: %d\n\tNumber of Vertices = %d\n", shape, count));
 
@@ -159,7 +145,7 @@ MeshData parseIndexedGeometry(const unsigned char* data, size_t size) {
   if (size < kInt32Bytes) {
     return refuse(std::move(mesh), formatText("no vertex count: the file has %zu bytes", size));
   }
-  const int32_t vertexCount = readInt32(data);
+  const int32_t vertexCount = readInt32LE(data);
   offset += kInt32Bytes;
   mesh.logLines.push_back(formatText("nVertices =  %d\n", vertexCount));
   if (vertexCount < 0) {
@@ -184,7 +170,7 @@ MeshData parseIndexedGeometry(const unsigned char* data, size_t size) {
   if (size - offset < kInt32Bytes) {
     return refuse(std::move(mesh), formatText("no index count after the %d vertices", vertexCount));
   }
-  const int32_t indexCount = readInt32(data + offset);
+  const int32_t indexCount = readInt32LE(data + offset);
   offset += kInt32Bytes;
   mesh.logLines.push_back(formatText("nIndices = %d\n", indexCount));
   if (indexCount < 0) {
@@ -203,7 +189,7 @@ MeshData parseIndexedGeometry(const unsigned char* data, size_t size) {
   mesh.triangleCount = indexCount / 3;
   mesh.indices.reserve(static_cast<size_t>(indexCount));
   for (int32_t i = 0; i < indexCount; ++i) {
-    const int32_t index = readInt32(data + offset);
+    const int32_t index = readInt32LE(data + offset);
     offset += kInt32Bytes;
     if (index < 0 || index >= vertexCount) {
       return refuse(std::move(mesh), formatText("index %d (entry %d) is outside the %d vertices",

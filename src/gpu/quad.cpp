@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "gpu/buffers.h"
 #include "gpu/uniforms.h"
 
 namespace {
@@ -25,12 +26,8 @@ Quad::Quad(const std::string& quadName) {
 }
 
 void Quad::createBuffers() {
-  glGenBuffers(1, &vertexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, sizeof(kCorners), kCorners, GL_STATIC_DRAW);
-  glGenBuffers(1, &indexBuffer);
-  glBindBuffer(GL_ARRAY_BUFFER, indexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, sizeof(kIndices), kIndices, GL_STATIC_DRAW);
+  vertexBuffer = createBuffer(kCorners, sizeof(kCorners));
+  indexBuffer = createBuffer(kIndices, sizeof(kIndices));
 }
 
 void Quad::drawQuad(int) {

@@ -71,3 +71,12 @@ TEST(Profiler, EmptyLabelsDoNothing) {
   EXPECT_EQ(profiler.frameCount, 0);
   EXPECT_EQ(profiler.report(), "");
 }
+
+TEST(LimitFrameRate, NeverReturnsBeforeItsPeriodHasPassed) {
+  LimitFrameRate(1000.0);  // primes the limiter (its first call may wait a period)
+  const auto begin = Profiler::Clock::now();
+  for (int i = 0; i < 10; ++i) LimitFrameRate(200.0);
+  const double elapsed = std::chrono::duration<double>(Profiler::Clock::now() - begin).count();
+  // Ten periods of 5 ms, of which the first may be partly spent already.
+  EXPECT_GE(elapsed, 0.045);
+}
