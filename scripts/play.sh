@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "tarvo: no display here (DISPLAY is not set), so the show cannot open its window." >&2
-  echo "Render it to a video instead:  build/tarvo-render --output norde.mp4   (see build/tarvo-render --help)" >&2
+  echo "tarvo: no display here (DISPLAY is not set), so the show cannot open its window; render it to a video instead:" >&2
+  echo "  xvfb-run -a build/tarvo-render --output norde.mp4      (build/tarvo-render --help explains the options)" >&2
   exit 1
 fi
 exec build/tarvo
