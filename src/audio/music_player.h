@@ -9,7 +9,7 @@
 #include <string>
 
 #include "audio/audio_stream.h"
-#include "audio/spectrum_cache.h"
+#include "audio/fft_cache.h"
 #include "audio/sync_track.h"
 
 constexpr int kSyncTrackCount = 64;

@@ -15,8 +15,8 @@
 #include "demo/gaussian_weights.h"
 #include "drawables/line_batch.h"
 #include "drawables/quads.h"
-#include "drawables/spectrum_grid.h"
-#include "drawables/spectrum_terrain.h"
+#include "drawables/fft_grid.h"
+#include "drawables/fft_terrain.h"
 #include "gpu/gl.h"
 #include "resources/resource_registry.h"
 

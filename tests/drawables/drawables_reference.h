@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "camera/vector_math.h"
-#include "drawables/spectrum_sampling.h"
+#include "drawables/fft_sampling.h"
 
 namespace reference {
 

@@ -1,11 +1,11 @@
-#include "drawables/spectrum_grid.h"
+#include "drawables/fft_grid.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "drawables/spectrum_terrain.h"
+#include "drawables/fft_terrain.h"
 #include "drawables_reference.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "drawables/spectrum_sampling.h"
+#include "drawables/fft_sampling.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // The music's spectrum table (128 bands, 30 frames per second): analysed
 // once from the decoded soundtrack and kept in a ".cache" file next to it,
 // loaded on later runs, with per-band statistics. Owns the table; the
-// analysis itself lives in spectrum_analysis, the file layout in
-// spectrum_cache_format.
+// analysis itself lives in fft_analysis, the file layout in
+// fft_cache_format.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "audio/spectrum_view.h"
+#include "audio/fft_table_view.h"
 
 class AudioStream;
 

@@ -1,4 +1,4 @@
-#include "drawables/spectrum_grid.h"
+#include "drawables/fft_grid.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "audio/spectrum_cache_format.h"
+#include "audio/fft_cache_format.h"
 
 #include <cstring>
 

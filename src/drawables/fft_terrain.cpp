@@ -1,4 +1,4 @@
-#include "drawables/spectrum_terrain.h"
+#include "drawables/fft_terrain.h"
 
 #include <algorithm>
 #include <cmath>

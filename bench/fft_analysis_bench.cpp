@@ -10,13 +10,13 @@
 #include <string>
 
 #include "audio/mp3_decoder.h"
-#include "audio/spectrum_analysis.h"
+#include "audio/fft_analysis.h"
 
 namespace {
 constexpr double kMusicSeconds = 180.0;
 constexpr int kSampleRate = 44100;
-const char* const kWavPath = "/tmp/tarvo_spectrum_bench.wav";
-const char* const kMp3Path = "/tmp/tarvo_spectrum_bench.mp3";
+const char* const kWavPath = "/tmp/tarvo_fft_analysis_bench.wav";
+const char* const kMp3Path = "/tmp/tarvo_fft_analysis_bench.mp3";
 
 // Chords, a kick drum and hashed noise: enough spread over the spectrum that
 // the encoder and the decoder do real work.

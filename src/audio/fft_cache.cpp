@@ -1,4 +1,4 @@
-#include "audio/spectrum_cache.h"
+#include "audio/fft_cache.h"
 
 #include <sys/stat.h>
 
@@ -8,8 +8,8 @@
 
 #include "app/log.h"
 #include "audio/audio_stream.h"
-#include "audio/spectrum_analysis.h"
-#include "audio/spectrum_cache_format.h"
+#include "audio/fft_analysis.h"
+#include "audio/fft_cache_format.h"
 #include "resources/file_utils.h"
 
 std::string SpectrumCache::cacheFileName(const std::string& musicPath) {

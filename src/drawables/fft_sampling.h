@@ -4,7 +4,7 @@
 // (its file, its analysis, its statistics) belongs to the audio subsystem.
 #pragma once
 
-#include "audio/spectrum_view.h"
+#include "audio/fft_table_view.h"
 
 // The two frames around one moment and the weight of the later one. Splitting
 // the sample this way lets a caller that reads many bands at one time find the

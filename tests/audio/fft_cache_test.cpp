@@ -1,4 +1,4 @@
-#include "audio/spectrum_cache.h"
+#include "audio/fft_cache.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "audio/manual_clock_stream.h"
-#include "audio/spectrum_analysis.h"
-#include "audio/spectrum_cache_format.h"
+#include "audio/fft_analysis.h"
+#include "audio/fft_cache_format.h"
 #include "audio_test_util.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "audio/spectrum_analysis.h"
+#include "audio/fft_analysis.h"
 
 #include <kissfft/kiss_fftr.h>
 
