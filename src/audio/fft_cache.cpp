@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
 #include "app/log.h"
 #include "audio/audio_stream.h"
@@ -76,14 +75,8 @@ bool SpectrumCache::load(const std::string& fileName) {
   Log("Loading FFT Cache: %s\n", fileName.c_str());
   frameCount = bandCount = framesPerSecond = fftFlags = 0;
   bandValues.clear();
-  std::ifstream file(osPath(fileName), std::ios::binary);
-  if (!file) {
-    Log("\tCannot open %s\n", fileName.c_str());
-    return false;
-  }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                   std::istreambuf_iterator<char>());
-  if (file.bad()) {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(fileName), bytes)) {
     Log("\tCannot read %s\n", fileName.c_str());
     return false;
   }

@@ -2,10 +2,10 @@
 
 #include <mpg123.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
+
+#include "resources/file_utils.h"
 
 namespace {
 constexpr size_t kMaxFrameSamples = 1152;
@@ -105,13 +105,11 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
 }
 
 DecodeResult decodeMp3File(const std::string& osPath) {
-  std::ifstream file(osPath, std::ios::binary);
-  if (!file) {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath, bytes)) {
     DecodeResult result;
     result.error = "cannot open " + osPath;
     return result;
   }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                   std::istreambuf_iterator<char>());
   return decodeMp3(bytes.data(), bytes.size());
 }

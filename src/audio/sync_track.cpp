@@ -2,8 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "resources/file_utils.h"
 #include "resources/little_endian.h"
@@ -135,8 +133,5 @@ std::string SyncDevice::trackPath(const std::string& trackName) const {
 }
 
 bool SyncDevice::readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+  return readFileBytes(path, bytes);
 }

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 
 #include "app/log.h"
 #include "camera/camera.h"
@@ -11,20 +10,6 @@
 #include "resources/file_utils.h"
 
 namespace {
-// Whole content of a regular file; false when it cannot be opened.
-bool readWholeFile(const std::string& osName, std::vector<uint8_t>& bytes) {
-  std::error_code error;
-  if (std::filesystem::is_directory(osName, error)) return false;
-  FILE* file = std::fopen(osName.c_str(), "rb");
-  if (!file) return false;
-  uint8_t chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  std::fclose(file);
-  return true;
-}
-
 // Writes the key records to a new file, logging each, and forces them to
 // disk; false on any failure.
 bool writeWholeFile(const std::string& osName, const std::vector<CameraKey>& keys) {
@@ -47,7 +32,7 @@ bool writeWholeFile(const std::string& osName, const std::vector<CameraKey>& key
 bool Camera::load(std::string path) {
   keyFilePath = path;
   std::vector<uint8_t> bytes;
-  if (!readWholeFile(osPath(path), bytes)) {
+  if (!readFileBytes(osPath(path), bytes)) {
     Log("CameraKeys file isn't good, recheck: %s\n", path.c_str());
     return false;
   }

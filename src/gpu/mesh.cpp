@@ -1,7 +1,5 @@
 #include "gpu/mesh.h"
 
-#include <fstream>
-#include <optional>
 
 #include "app/log.h"
 #include "gpu/buffers.h"
@@ -12,18 +10,6 @@ namespace {
 constexpr size_t kVertexBytes = 60;        // 15 floats per vertex
 constexpr size_t kNormalOffsetBytes = 24;  // per vertex, where the normals start
 
-// The whole file, or nothing when it cannot be opened or read.
-std::optional<std::vector<unsigned char>> readFileBytes(const std::string& programPath) {
-  std::ifstream file(osPath(programPath), std::ios::binary);
-  if (!file.good()) return std::nullopt;
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  file.seekg(0, std::ios::beg);
-  if (size < 0 || !file.good()) return std::nullopt;
-  std::vector<unsigned char> bytes(static_cast<size_t>(size));
-  if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), size)) return std::nullopt;
-  return bytes;
-}
 }  // namespace
 
 bool MeshGeometry::loadWith(const std::string& meshPath, Parser parse) {
@@ -32,14 +18,14 @@ bool MeshGeometry::loadWith(const std::string& meshPath, Parser parse) {
   fileTime = fileModificationTime(meshPath);
   Log("\tLoaded rawGeometry: %s\n", meshPath.c_str());
 
-  const std::optional<std::vector<unsigned char>> bytes = readFileBytes(meshPath);
-  if (!bytes) {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(meshPath), bytes)) {
     Log("Geometry file isn't good, recheck: %s\n", meshPath.c_str());
     return false;
   }
-  Log("Loading Object Name: %s   filesize=%d\n", name.c_str(), static_cast<int>(bytes->size()));
+  Log("Loading Object Name: %s   filesize=%d\n", name.c_str(), static_cast<int>(bytes.size()));
 
-  const MeshData mesh = parse(bytes->data(), bytes->size());
+  const MeshData mesh = parse(bytes.data(), bytes.size());
   for (const std::string& line : mesh.logLines) Log("%s", line.c_str());
   if (!mesh.ok()) {
     Log("Geometry file refused, %s: %s\n", meshPath.c_str(), mesh.refusal.c_str());

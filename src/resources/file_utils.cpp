@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -73,6 +75,20 @@ std::vector<std::string> splitString(const std::string& text, char delimiter) {
     begin = end + 1;
   }
   return pieces;
+}
+
+bool readFileBytes(const std::string& osFileName, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  std::error_code error;
+  if (fs::is_directory(osFileName, error)) return false;
+  std::ifstream file(osFileName, std::ios::binary);
+  if (!file) return false;
+  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  if (file.bad()) {
+    bytes.clear();
+    return false;
+  }
+  return true;
 }
 
 int32_t fileModificationTime(const std::string& path) {

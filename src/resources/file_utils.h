@@ -29,6 +29,10 @@ std::string directoryOf(const std::string& path);
 // Pieces between delimiters; no empty piece after a final delimiter.
 std::vector<std::string> splitString(const std::string& text, char delimiter);
 
+// The whole content of a regular file named by an operating-system path.
+// False (bytes left empty) when it is missing, a directory, or unreadable.
+bool readFileBytes(const std::string& osFileName, std::vector<uint8_t>& bytes);
+
 // Modification time in seconds since 1970 (low 32 bits). On failure prints
 // "Problem getting information" with the system's reason to standard error,
 // a line naming the error to standard output, and returns 0.

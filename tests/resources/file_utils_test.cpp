@@ -77,3 +77,18 @@ TEST(FileModificationTime, ExistingAndMissingFiles) {
   EXPECT_EQ(missingOut, "File gone\\x.glsl not found.\n");
   EXPECT_EQ(err.rfind("Problem getting information: ", 0), 0u) << err;
 }
+
+TEST(ReadFileBytes, WholeFileOrNothing) {
+  TempDir dir;
+  writeFile("data.bin", std::string("a\0b\xff", 4));
+  std::vector<uint8_t> bytes = {9, 9};
+  ASSERT_TRUE(readFileBytes("data.bin", bytes));
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{'a', 0, 'b', 0xff}));
+  EXPECT_FALSE(readFileBytes("missing.bin", bytes));
+  EXPECT_TRUE(bytes.empty());
+  std::filesystem::create_directory("folder");
+  EXPECT_FALSE(readFileBytes("folder", bytes));
+  writeFile("empty.bin", "");
+  EXPECT_TRUE(readFileBytes("empty.bin", bytes));
+  EXPECT_TRUE(bytes.empty());
+}
