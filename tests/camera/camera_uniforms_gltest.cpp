@@ -11,23 +11,6 @@
 #include "support/test_support.h"
 
 namespace {
-GLuint compile(GLenum type, const char* source) {
-  const GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  return shader;
-}
-
-GLuint linkProgram(const char* vertex, const char* fragment) {
-  const GLuint program = glCreateProgram();
-  glAttachShader(program, compile(GL_VERTEX_SHADER, vertex));
-  glAttachShader(program, compile(GL_FRAGMENT_SHADER, fragment));
-  glLinkProgram(program);
-  GLint linked = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &linked);
-  return linked ? program : 0;
-}
-
 const char* kUsesEveryCameraUniform = R"(
 uniform mat4 proj;
 uniform mat4 view;
@@ -60,7 +43,7 @@ class CameraUniforms : public ::testing::Test {
 }  // namespace
 
 TEST_F(CameraUniforms, UploadsTheViewOfAnEyeOnTheZAxis) {
-  const GLuint program = linkProgram(kUsesEveryCameraUniform, kWhite);
+  const GLuint program = buildTestProgram(kUsesEveryCameraUniform, kWhite);
   ASSERT_NE(program, 0u);
   glUseProgram(program);
   setScreenMetrics(1600, 800);
@@ -114,7 +97,7 @@ TEST_F(CameraUniforms, UploadsTheViewOfAnEyeOnTheZAxis) {
 
 TEST_F(CameraUniforms, ProgramWithoutCameraUniformsIsLeftAlone) {
   const GLuint program =
-      linkProgram("attribute vec4 pos;\nvoid main() { gl_Position = pos; }\n", kWhite);
+      buildTestProgram("attribute vec4 pos;\nvoid main() { gl_Position = pos; }\n", kWhite);
   ASSERT_NE(program, 0u);
   glUseProgram(program);
   Camera camera;

@@ -14,30 +14,6 @@
 namespace {
 constexpr int kSize = 32;
 
-GLuint compileStage(GLenum stage, const char* source) {
-  const GLuint shader = glCreateShader(stage);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  char log[1024] = {};
-  glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-  EXPECT_TRUE(ok) << log;
-  return shader;
-}
-
-// A program built directly with GL, so these tests need no other resource class.
-GLuint makeProgram(const char* vertex, const char* fragment) {
-  const GLuint program = glCreateProgram();
-  glAttachShader(program, compileStage(GL_VERTEX_SHADER, vertex));
-  glAttachShader(program, compileStage(GL_FRAGMENT_SHADER, fragment));
-  glLinkProgram(program);
-  GLint ok = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  EXPECT_TRUE(ok);
-  return program;
-}
-
 GLint bufferSize(GLuint buffer) {
   GLint size = 0;
   glBindBuffer(GL_ARRAY_BUFFER, buffer);
@@ -112,7 +88,7 @@ TEST_F(DrawablesGL, GridUploadsDrawsAndPrintsInitOnce) {
 
   // The unit square before any update: every face normal is (0, 0, −1). Red
   // shows the normal, green the "resolution" uniform, blue "tc".
-  const GLuint program = makeProgram(
+  const GLuint program = buildTestProgram(
       "attribute vec3 pos; attribute vec2 tc; attribute vec3 normal; varying vec3 c;\n"
       "uniform vec2 resolution;\n"
       "void main() { c = vec3(-normal.z, resolution.x / 1020.0, tc.x); gl_Position = vec4(pos.xy, 0.0, 1.0); "
@@ -158,7 +134,7 @@ TEST_F(DrawablesGL, QuadsCreateSetAndDrawWithinTheirCount) {
 
   // Each quad of the creation layout covers the viewport; the quad index in
   // z sets the colour, so the last quad drawn shows.
-  const GLuint program = makeProgram(
+  const GLuint program = buildTestProgram(
       "attribute vec4 pos; attribute vec2 tex; varying vec4 c;\n"
       "void main() { c = vec4(pos.z / 10.0, tex, 1.0); gl_Position = vec4(pos.xy * 2.0 - 1.0, 0.0, 1.0); }",
       "varying vec4 c; void main() { gl_FragColor = c; }");
@@ -198,7 +174,7 @@ TEST_F(DrawablesGL, LineBatchUploadsAndDraws255Segments) {
 
   // Each segment spans the viewport through its texture coordinate; the
   // colour shows its far end, so the last segment drawn (254) is seen.
-  const GLuint program = makeProgram(
+  const GLuint program = buildTestProgram(
       "attribute vec3 p0; attribute vec3 p1; attribute vec3 p2; attribute vec3 p3; attribute vec2 tc;\n"
       "varying vec4 c;\n"
       "void main() { c = vec4(p2.x, p3.y, p0.z + p1.z, 1.0); gl_Position = vec4(tc * 2.0 - 1.0, 0.0, 1.0); }",

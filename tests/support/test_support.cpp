@@ -10,6 +10,8 @@
 #include <iterator>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "gpu/gl.h"
 
 bool ensureGLContext(int width, int height) {
@@ -33,6 +35,34 @@ bool ensureGLContext(int width, int height) {
   glViewport(0, 0, width, height);
   ok = true;
   return ok;
+}
+
+namespace {
+GLuint compileTestStage(GLenum stage, const char* source, std::string& log) {
+  const GLuint shader = glCreateShader(stage);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  char text[2048] = {};
+  glGetShaderInfoLog(shader, sizeof text, nullptr, text);
+  log += text;
+  return shader;
+}
+}  // namespace
+
+unsigned int buildTestProgram(const char* vertexSource, const char* fragmentSource) {
+  std::string log;
+  const GLuint program = glCreateProgram();
+  glAttachShader(program, compileTestStage(GL_VERTEX_SHADER, vertexSource, log));
+  glAttachShader(program, compileTestStage(GL_FRAGMENT_SHADER, fragmentSource, log));
+  glLinkProgram(program);
+  GLint linked = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (linked) return program;
+  char text[2048] = {};
+  glGetProgramInfoLog(program, sizeof text, nullptr, text);
+  ADD_FAILURE() << "test program did not link:\n" << log << text;
+  glDeleteProgram(program);
+  return 0;
 }
 
 namespace {

@@ -12,6 +12,10 @@
 // context and GLEW initialised. Returns false when no display is available.
 bool ensureGLContext(int width = 256, int height = 256);
 
+// Compiles and links a program straight through GL (no engine classes);
+// a failure is reported as a test failure with the info logs, and gives 0.
+unsigned int buildTestProgram(const char* vertexSource, const char* fragmentSource);
+
 // Runs fn with stdout redirected, returns what was printed.
 std::string captureStdout(const std::function<void()>& fn);
 std::string captureStderr(const std::function<void()>& fn);
