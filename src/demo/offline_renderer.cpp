@@ -9,6 +9,7 @@
 #include "demo/demo.h"
 #include "demo/frame_sink.h"
 #include "gpu/gl.h"
+#include "gpu/render_target.h"
 #include "gpu/screen_framebuffer.h"
 #include "resources/file_utils.h"
 
@@ -47,14 +48,10 @@ class OffscreenImage {
   void read(std::vector<unsigned char>& rgba) const {
     const size_t row = static_cast<size_t>(width_) * 4;
     rgba.resize(row * static_cast<size_t>(height_));
-    scratch_.resize(rgba.size());
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, scratch_.data());
-    for (int y = 0; y < height_; ++y) {
-      std::copy_n(scratch_.data() + static_cast<size_t>(height_ - 1 - y) * row, row,
-                  rgba.data() + static_cast<size_t>(y) * row);
-    }
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    flipRows(rgba, row, static_cast<size_t>(height_));
   }
 
  private:
@@ -64,7 +61,6 @@ class OffscreenImage {
   GLuint depth_ = 0;
   GLuint framebuffer_ = 0;
   bool complete_ = false;
-  mutable std::vector<unsigned char> scratch_;
 };
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
