@@ -20,8 +20,6 @@
 #include "gpu/gl.h"
 #include "resources/resource_registry.h"
 
-class AudioStream;
-
 constexpr int kPeakTextureWidth = 256;
 
 class Demo : public ResourceRegistry {
@@ -62,8 +60,6 @@ class Demo : public ResourceRegistry {
 
  private:
   void setUpScene();
-  // The music's spectrum table as the terrain reads it.
-  SpectrumView spectrumView() const;
   void tearDownScene();
 
   // A resource the frame needs. A missing one is reported by the registry on

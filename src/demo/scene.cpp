@@ -61,17 +61,6 @@ const vec4& pointAt(const SpectrumTerrain& terrain, int row, int column) {
 }
 }  // namespace
 
-SpectrumView Demo::spectrumView() const {
-  const SpectrumCache& cache = music.spectrum;
-  SpectrumView view;
-  view.values = cache.bandValues.empty() ? nullptr : cache.bandValues.data();
-  view.frameCount = cache.bandValues.empty() ? 0 : cache.frameCount;
-  view.bandCount = cache.bandCount;
-  view.framesPerSecond = cache.framesPerSecond;
-  view.length = cache.length;
-  return view;
-}
-
 void Demo::setUpScene() {
   particles.create("particles", kParticleCount);
   grid.create();
@@ -93,7 +82,7 @@ void Demo::setUpScene() {
   glBindTexture(GL_TEXTURE_1D, 0);
 
   highPoints.reserve(static_cast<size_t>(kHighPointsPerPeak) * kGridSize);
-  terrain.fill(music.time, spectrumView());
+  terrain.fill(music.time, music.spectrum.view());
 }
 
 void Demo::tearDownScene() {
@@ -127,7 +116,7 @@ void Demo::CameraStep(double t) {
 
 void Demo::PrepareScene() {
   const float* v = music.values;
-  const SpectrumView view = spectrumView();
+  const SpectrumView view = music.spectrum.view();
   terrain.update(music.time, v[kHeightGain], v[kHeightPower], v[kBend], view);
   profiler.Mark("Fetched FFT data for GRID");
   grid.updateGrid(terrain.points, kGridSize, kGridSize);
