@@ -1,24 +1,18 @@
 // The blur of the finished scene ("backbuffer" -> "gaussA" -> "gaussB") and
 // the final composition on the screen.
 #include "demo/demo.h"
+#include "demo/production_names.h"
 #include "demo/render_state.h"
 #include "gpu/uniforms.h"
 
 namespace {
-const std::string kBackbuffer = "backbuffer";
-const std::string kGaussA = "gaussA";
-const std::string kGaussB = "gaussB";
-const std::string kBlurShader = "noiseGaussBlur.glsl";
-const std::string kComposeShader = "postProc-1.glsl";
-
 constexpr float kRadiusPerStep = 12.0f;
-constexpr int kWhiteFlashTrack = 21;
 }  // namespace
 
 void Demo::Blur(float time, float radius) {
   setCullDepthBlend(false, false, false);
   const float scale = radius / kRadiusPerStep;
-  DataObject* backbuffer = need(kBackbuffer);
+  DataObject* backbuffer = need(names::kBackbuffer);
   if (!backbuffer) return;
   // Both passes step by the backbuffer's texel, although the second samples
   // the half-size "gaussA": the vertical pass reaches as far as the first.
@@ -32,8 +26,8 @@ void Demo::Blur(float time, float radius) {
     float x, y;
     bool clear;
   };
-  const Pass passes[] = {{kGaussA, kBackbuffer, stepX, 0.0f, false},
-                         {kGaussB, kGaussA, 0.0f, stepY, true}};
+  const Pass passes[] = {{names::kGaussA, names::kBackbuffer, stepX, 0.0f, false},
+                         {names::kGaussB, names::kGaussA, 0.0f, stepY, true}};
   for (const Pass& pass : passes) {
     DataObject* target = need(pass.target);
     if (!target) continue;
@@ -42,7 +36,7 @@ void Demo::Blur(float time, float radius) {
       glClearColor(1.0f, 1.0f, 0.0f, 1.0f);
       glClear(GL_COLOR_BUFFER_BIT);
     }
-    if (useProgram(kBlurShader)) {
+    if (useProgram(names::kBlurShader)) {
       bindTo(pass.source, 0);
       setUniform1i("taps", kBlurTaps);
       setUniform1fv("weights", kBlurTaps, blurWeights.data());
@@ -58,11 +52,11 @@ void Demo::Compose(float time) {
   glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   setCullDepthBlend(false, false, false);
-  if (!useProgram(kComposeShader)) return;
-  bindTo(kBackbuffer, 0);
-  bindTo(kGaussB, 1);
+  if (!useProgram(names::kComposeShader)) return;
+  bindTo(names::kBackbuffer, 0);
+  bindTo(names::kGaussB, 1);
   setUniform1f("time", time);
   setUniform1f("fade", 1.0f);
-  setUniform1f("white", music.values[kWhiteFlashTrack]);
+  setUniform1f("white", music.values[kWhiteFlash]);
   drawScreenQuad();
 }

@@ -4,6 +4,7 @@
 
 #include "app/log.h"
 #include "audio/sdl_audio_stream.h"
+#include "demo/production_names.h"
 #include "gpu/render_target.h"
 
 namespace {
@@ -18,10 +19,10 @@ Demo::Demo(std::unique_ptr<AudioStream> stream)
   // The camera's HUD belongs to its construction, which needs the context.
   camera.createHud();
   music.volume = kInitialVolume;
-  addRenderTarget(kFormatRGBA16F, true, 1.0f, "bg");
-  addRenderTarget(kFormatRGBA16F, true, 1.0f, "backbuffer");
-  addRenderTarget(kFormatRGBA16F, true, 0.5f, "gaussA");
-  addRenderTarget(kFormatRGBA16F, true, 0.25f, "gaussB");
+  addRenderTarget(kFormatRGBA16F, true, 1.0f, names::kBgTarget);
+  addRenderTarget(kFormatRGBA16F, true, 1.0f, names::kBackbuffer);
+  addRenderTarget(kFormatRGBA16F, true, 0.5f, names::kGaussA);
+  addRenderTarget(kFormatRGBA16F, true, 0.25f, names::kGaussB);
   loadDirectory(kDataDirectory);
   music.open(kMusicPath, kProjectPath, kSyncBase);
   setUpScene();
@@ -55,6 +56,5 @@ void Demo::bindTo(const std::string& name, int unit) {
 }
 
 void Demo::drawScreenQuad() {
-  static const std::string kScreenSpace = "screenSpace";
-  if (DataObject* quad = need(kScreenSpace)) quad->drawQuad(0);
+  if (DataObject* quad = need(names::kScreenSpace)) quad->drawQuad(0);
 }

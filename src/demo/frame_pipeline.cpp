@@ -3,19 +3,11 @@
 // screen, and the numbered overlay images on top.
 #include "demo/demo.h"
 #include "demo/overlay_choice.h"
+#include "demo/production_names.h"
 #include "demo/render_state.h"
 #include "gpu/uniforms.h"
 
 namespace {
-const std::string kBgTarget = "bg";
-const std::string kBackbuffer = "backbuffer";
-const std::string kBgShader = "bg.glsl";
-const std::string kBlitShader = "blit.glsl";
-const std::string kOverlayShader = "overlay.glsl";
-
-constexpr int kBackgroundGreyTrack = 16;
-constexpr int kOverlayTrackA = 11;
-constexpr int kOverlayTrackB = 12;
 constexpr float kBlurRadius = 45.0f;
 // The show never ends in its first seconds, and ends within 50 ms of the
 // music's end.
@@ -30,26 +22,26 @@ bool Demo::Render() {
   profiler.Mark("Frame initialization");
   PrepareScene();
 
-  if (DataObject* bg = need(kBgTarget)) {
+  if (DataObject* bg = need(names::kBgTarget)) {
     bg->begin();
     glClearDepth(1.0);
     glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     setCullDepthBlend(false, false, false);
-    if (useProgram(kBgShader)) drawScreenQuad();
+    if (useProgram(names::kBgShader)) drawScreenQuad();
     bg->end(true);
   }
 
-  DataObject* backbuffer = need(kBackbuffer);
+  DataObject* backbuffer = need(names::kBackbuffer);
   if (backbuffer) {
     backbuffer->begin();
-    const float grey = music.values[kBackgroundGreyTrack];
+    const float grey = music.values[kBackgroundGrey];
     glClearColor(grey, grey, grey, grey);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     setCullDepthBlend(false, false, false);
-    if (useProgram(kBlitShader)) {
-      bindTo(kBgTarget, 0);
+    if (useProgram(names::kBlitShader)) {
+      bindTo(names::kBgTarget, 0);
       drawScreenQuad();
     }
   }
@@ -71,7 +63,7 @@ bool Demo::Render() {
 
 bool Demo::Frame() {
   const bool goesOn = Render();
-  const OverlayChoice overlay = chooseOverlay(music.values[kOverlayTrackA], music.values[kOverlayTrackB]);
+  const OverlayChoice overlay = chooseOverlay(music.values[kOverlayA], music.values[kOverlayB]);
   if (!overlay.drawn) return goesOn;
   // Without its image the overlay would add whatever unit 0 holds: skip it.
   DataObject* imageA = need(overlay.imageA);
@@ -79,7 +71,7 @@ bool Demo::Frame() {
   glDisable(GL_CULL_FACE);
   glDisable(GL_DEPTH_TEST);
   blendAdditive();
-  if (useProgram(kOverlayShader)) {
+  if (useProgram(names::kOverlayShader)) {
     setUniform1f("transparencyA", overlay.transparencyA);
     setUniform1f("time", music.time);
     imageA->bindTexture(0, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_CLAMP_TO_EDGE);

@@ -7,23 +7,13 @@
 
 #include "app/log.h"
 #include "demo/demo.h"
+#include "demo/production_names.h"
 #include "demo/render_state.h"
 #include "gpu/render_target.h"
 #include "gpu/uniforms.h"
 
 namespace {
 const char* const kCameraKeyFile = "demosrc\\norde\\cam1.cam";
-const std::string kBgTarget = "bg";
-const std::string kGridShader = "subdividedGrid.glsl";
-const std::string kWireShader = "whiteLines.glsl";
-const std::string kSunShader = "particleSun.glsl";
-const std::string kFlyingShader = "flyingParticles.glsl";
-const std::string kBinaryShader = "quads-binary.glsl";
-const std::string kHighShader = "high.glsl";
-const std::string kLineShader = "line3Drenderer.glsl";
-const std::string kPointSprite = "pointRenderer.png";
-const std::string kBinaryImage = "binary.png";
-const std::string kDotImage = "dot.png";
 
 constexpr int kGridSize = 256;
 constexpr int kPresentRow = SpectrumTerrain::kPresentRow;
@@ -32,29 +22,6 @@ constexpr int kSpectrumLineRows = 6;
 constexpr int kFlyingCount = 2000;
 constexpr int kParticleCount = 10;
 constexpr int kBinaryCount = kGridSize * kGridSize;
-
-// Sync tracks read by the scene.
-enum Track {
-  kDrumMultiplier = 0,
-  kKeyA = 1,
-  kKeyB = 2,
-  kKeyBlend = 3,
-  kLightX = 4,
-  kLightY = 5,
-  kLightZ = 6,
-  kHeightGain = 7,
-  kHeightPower = 8,
-  kBend = 9,
-  kAmplifier = 10,
-  kWireAmplitude = 13,
-  kGridAmplitude = 14,
-  kBinaryValue = 15,
-  kBackgroundGrey = 16,
-  kSunMultiplier = 17,
-  kHighValue = 18,
-  kHighThreshold = 19,
-  kSpectrumMultiplier = 20,
-};
 
 const vec4& pointAt(const SpectrumTerrain& terrain, int row, int column) {
   return terrain.points[static_cast<size_t>(row * kGridSize + column)];
@@ -66,7 +33,7 @@ void Demo::setUpScene() {
   grid.create();
   lines.create();
   camera.load(kCameraKeyFile);
-  addRenderTarget(1024, 4096, kFormatRGBA8, "gridTexture");
+  addRenderTarget(1024, 4096, kFormatRGBA8, names::kGridTexture);
   flying.create("flying", kFlyingCount);
   genCircles.create("genCircles", kParticleCount);
   quadBinary.create("quadBinary", kBinaryCount);
@@ -171,8 +138,8 @@ void Demo::DrawScene() {
   glDisable(GL_CULL_FACE);
   depthOn();
   blendAlpha();
-  if (useProgram(kGridShader)) {
-    bindTo(kBgTarget, 0);
+  if (useProgram(names::kGridShader)) {
+    bindTo(names::kBgTarget, 0);
     bindPeakTexture();
     setUniform1f("time", time);
     setUniform3f("lightPos", v[kLightX], v[kLightY], v[kLightZ]);
@@ -199,8 +166,8 @@ void Demo::DrawScene() {
   glDisable(GL_CULL_FACE);
   depthOn();
   blendAlpha();
-  if (useProgram(kWireShader)) {
-    bindTo(kBgTarget, 0);
+  if (useProgram(names::kWireShader)) {
+    bindTo(names::kBgTarget, 0);
     setUniform1f("time", time);
     setUniform3f("lightPos", v[kLightX], v[kLightY], v[kLightZ]);
     setUniform1f("wireAmplitude", v[kWireAmplitude]);
@@ -218,7 +185,7 @@ void Demo::DrawScene() {
 
   // The sun: cull off and depth test on, as the wire pass left them.
   glDepthMask(GL_FALSE);
-  if (useProgram(kSunShader)) {
+  if (useProgram(names::kSunShader)) {
     blendAdditive();
     camera.setUniforms();
     setUniform1f("time", time);
@@ -233,7 +200,7 @@ void Demo::DrawScene() {
 
   // Flying particles.
   glDepthMask(GL_FALSE);
-  if (useProgram(kFlyingShader)) {
+  if (useProgram(names::kFlyingShader)) {
     blendAlpha();
     camera.setUniforms();
     setUniform1f("time", time);
@@ -241,7 +208,7 @@ void Demo::DrawScene() {
     setUniformMatrix4("world", worldMatrix.m);
     setUniform1f("amplifier", v[kAmplifier]);
     bindPeakTexture();
-    bindTo(kPointSprite, 0);
+    bindTo(names::kPointSprite, 0);
     flying.draw(kFlyingCount);
   }
   glDepthMask(GL_TRUE);
@@ -250,9 +217,9 @@ void Demo::DrawScene() {
   // A quad on every terrain point, and on the peaks of the present row.
   setCullDepthBlend(false, false, false);
   blendAdditive();
-  if (useProgram(kBinaryShader)) {
-    bindTo(kBinaryImage, 0);
-    bindTo(kBgTarget, 1);
+  if (useProgram(names::kBinaryShader)) {
+    bindTo(names::kBinaryImage, 0);
+    bindTo(names::kBgTarget, 1);
     camera.setUniforms();
     setUniform1f("time", time);
     setUniform1f("binaryValue", v[kBinaryValue]);
@@ -266,8 +233,8 @@ void Demo::DrawScene() {
   }
   setCullDepthBlend(false, false, false);
   blendAdditive();
-  if (useProgram(kHighShader)) {
-    bindTo(kDotImage, 0);
+  if (useProgram(names::kHighShader)) {
+    bindTo(names::kDotImage, 0);
     camera.setUniforms();
     setUniform1f("time", time);
     setUniform1f("highValue", v[kHighValue]);
@@ -291,7 +258,7 @@ void Demo::DrawScene() {
     lines.draw();
   };
   lines.setPoints(rowLine.data(), rowLine.size());
-  if (useProgram(kLineShader)) {
+  if (useProgram(names::kLineShader)) {
     setCullDepthBlend(false, false, false);
     blendAlpha();
     drawLinePair(1.0f);
@@ -301,7 +268,7 @@ void Demo::DrawScene() {
         rowLine[static_cast<size_t>(c)].y = y;
         mirroredRowLine[static_cast<size_t>(c)].y = y;
       }
-      useProgram(kLineShader);
+      useProgram(names::kLineShader);
       lines.setPoints(rowLine.data(), rowLine.size());
       drawLinePair(static_cast<float>(i));
     }
