@@ -8,6 +8,7 @@ PACKAGES=(
   libsdl2-dev libglew-dev libstb-dev libmpg123-dev libkissfft-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri xdotool imagemagick
+  fonts-dejavu-core
   lame ffmpeg
 )
 

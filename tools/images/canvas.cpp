@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "bitmap_font.h"
-
 namespace images {
 
 Canvas::Canvas(int width, int height)
@@ -20,43 +18,6 @@ void Canvas::blendOver(int x, int y, Colour colour, float coverage) {
   p[1] = colour.g * a + p[1] * (1.0f - a);
   p[2] = colour.b * a + p[2] * (1.0f - a);
   p[3] = a + p[3] * (1.0f - a);
-}
-
-namespace {
-
-// Coverage of a rounded square of half size h and corner radius r centred at
-// the origin, at point (px, py), with a one-pixel anti-aliased edge.
-float roundedSquareCoverage(float px, float py, float h, float r) {
-  const float qx = std::max(std::fabs(px) - (h - r), 0.0f);
-  const float qy = std::max(std::fabs(py) - (h - r), 0.0f);
-  const float distance = std::sqrt(qx * qx + qy * qy) - r;
-  return std::clamp(0.5f - distance, 0.0f, 1.0f);
-}
-
-}  // namespace
-
-void Canvas::drawText(const std::string& text, float centreX, float centreY, float cellSize,
-                      int spacing, Colour colour) {
-  const float width = textWidth(text, spacing) * cellSize;
-  const float left = centreX - width * 0.5f;
-  const float top = centreY - kGlyphHeight * cellSize * 0.5f;
-  const float half = cellSize * 0.42f;
-  const float corner = cellSize * 0.18f;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const float glyphLeft = left + i * (kGlyphWidth + spacing) * cellSize;
-    for (int gy = 0; gy < kGlyphHeight; ++gy) {
-      for (int gx = 0; gx < kGlyphWidth; ++gx) {
-        if (!glyphPixel(text[i], gx, gy)) continue;
-        const float cx = glyphLeft + (gx + 0.5f) * cellSize;
-        const float cy = top + (gy + 0.5f) * cellSize;
-        const int x0 = int(std::floor(cx - half - 1)), x1 = int(std::ceil(cx + half + 1));
-        const int y0 = int(std::floor(cy - half - 1)), y1 = int(std::ceil(cy + half + 1));
-        for (int y = y0; y <= y1; ++y)
-          for (int x = x0; x <= x1; ++x)
-            blendOver(x, y, colour, roundedSquareCoverage(x + 0.5f - cx, y + 0.5f - cy, half, corner));
-      }
-    }
-  }
 }
 
 void Canvas::drawRule(float centreX, float centreY, float length, float thickness, Colour colour) {

@@ -1,6 +1,7 @@
 // A floating-point RGBA canvas (premultiplied colour) with the few drawing
-// operations the production's images need: dot-matrix text, soft glow,
-// thin rules, radial sprites, and 8-bit PNG output through stb_image_write.
+// operations the production's images need: per-pixel coverage blending
+// (text comes from TrueTypeFont), soft glow, thin rules, radial sprites, and
+// 8-bit PNG output through stb_image_write.
 #pragma once
 
 #include <algorithm>
@@ -26,11 +27,6 @@ class Canvas {
 
   // Composites a premultiplied colour of the given coverage "over" the pixel.
   void blendOver(int x, int y, Colour colour, float coverage);
-
-  // Text centred at (centreX, centreY); each font pixel becomes a rounded
-  // square cell of cellSize pixels with a small gap (an LED-matrix look).
-  void drawText(const std::string& text, float centreX, float centreY, float cellSize, int spacing,
-                Colour colour);
 
   // A horizontal rule fading out towards both ends.
   void drawRule(float centreX, float centreY, float length, float thickness, Colour colour);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "font_lookup.h"
+
 namespace images {
 
 namespace {
@@ -14,39 +16,49 @@ constexpr float kCentreX = kOverlayWidth * 0.5f;
 
 }  // namespace
 
-Canvas titleCard() {
+std::optional<CardFonts> loadCardFonts(std::string* error) {
+  CardFonts fonts;
+  if (!(fonts.display = loadDejaVuFont("DejaVuSans-ExtraLight.ttf", error))) return std::nullopt;
+  if (!(fonts.text = loadDejaVuFont("DejaVuSans.ttf", error))) return std::nullopt;
+  if (!(fonts.mono = loadDejaVuFont("DejaVuSansMono-Bold.ttf", error))) return std::nullopt;
+  return fonts;
+}
+
+Canvas titleCard(const CardFonts& fonts) {
   Canvas canvas(kOverlayWidth, kOverlayHeight);
-  canvas.drawText("NORDE", kCentreX, 240.0f, 14.0f, 2, kFrost);
-  canvas.drawRule(kCentreX, 318.0f, 420.0f, 2.0f, kPale);
-  canvas.drawText("BRIVEL 669", kCentreX, 346.0f, 3.5f, 2, kPale);
+  fonts.display->drawLine(canvas, "NORDE", kCentreX, 236.0f, 120.0f, kFrost, 36.0f);
+  canvas.drawRule(kCentreX, 318.0f, 440.0f, 1.5f, kPale);
+  fonts.text->drawLine(canvas, "tarvo · brivel-669", kCentreX, 350.0f, 24.0f, kPale, 2.0f);
   canvas.addGlow(18.0f, 1.6f, kTeal);
   return canvas;
 }
 
-Canvas creditsCard() {
+Canvas creditsCard(const CardFonts& fonts) {
   Canvas canvas(kOverlayWidth, kOverlayHeight);
-  canvas.drawText("A PRODUCTION BY", kCentreX, 190.0f, 3.5f, 2, kPale);
-  canvas.drawText("TARVO", kCentreX, 260.0f, 10.0f, 2, kFrost);
-  canvas.drawRule(kCentreX, 318.0f, 300.0f, 2.0f, kPale);
-  canvas.drawText("CODE - MUSIC - SHADERS", kCentreX, 342.0f, 3.0f, 2, kPale);
+  fonts.text->drawLine(canvas, "a production by", kCentreX, 164.0f, 22.0f, kPale, 2.0f);
+  fonts.display->drawLine(canvas, "TARVO", kCentreX, 240.0f, 96.0f, kFrost, 28.0f);
+  canvas.drawRule(kCentreX, 300.0f, 360.0f, 1.5f, kPale);
+  fonts.text->drawLine(canvas, "code · music · shaders · images", kCentreX, 336.0f, 22.0f, kPale, 1.0f);
+  fonts.text->drawLine(canvas, "made with our own engine, synthesiser and tools", kCentreX, 370.0f, 18.0f,
+                       kPale, 0.5f);
   canvas.addGlow(15.0f, 1.5f, kTeal);
   return canvas;
 }
 
-Canvas sectionCard() {
+Canvas sectionCard(const CardFonts& fonts) {
   Canvas canvas(kOverlayWidth, kOverlayHeight);
-  canvas.drawText("II", kCentreX, 372.0f, 4.0f, 2, kPale);
-  canvas.drawText("UNDER THE AURORA", kCentreX, 420.0f, 6.0f, 2, kFrost);
-  canvas.drawRule(kCentreX, 458.0f, 520.0f, 1.5f, kPale);
+  fonts.text->drawLine(canvas, "—  II  —", kCentreX, 364.0f, 30.0f, kPale, 6.0f);
+  fonts.display->drawLine(canvas, "under the aurora", kCentreX, 424.0f, 48.0f, kFrost, 6.0f);
+  canvas.drawRule(kCentreX, 466.0f, 520.0f, 1.5f, kPale);
   canvas.addGlow(12.0f, 1.5f, kTeal);
   return canvas;
 }
 
-Canvas farewellCard() {
+Canvas farewellCard(const CardFonts& fonts) {
   Canvas canvas(kOverlayWidth, kOverlayHeight);
-  canvas.drawText("TAKK FOR NAA", kCentreX, 250.0f, 8.0f, 2, kFrost);
-  canvas.drawRule(kCentreX, 306.0f, 480.0f, 2.0f, kPale);
-  canvas.drawText("NORDE BY TARVO", kCentreX, 332.0f, 3.5f, 2, kPale);
+  fonts.display->drawLine(canvas, "takk for nå", kCentreX, 248.0f, 88.0f, kFrost, 6.0f);
+  canvas.drawRule(kCentreX, 306.0f, 480.0f, 1.5f, kPale);
+  fonts.text->drawLine(canvas, "norde by tarvo · 2026", kCentreX, 338.0f, 22.0f, kPale, 2.0f);
   canvas.addGlow(16.0f, 1.5f, kTeal);
   return canvas;
 }
@@ -69,17 +81,17 @@ Canvas glowDot() {
   return canvas;
 }
 
-Canvas binaryAtlas() {
+Canvas binaryAtlas(const CardFonts& fonts) {
   Canvas canvas(128, 64);
-  canvas.drawText("0", 32.0f, 32.0f, 7.0f, 0, {1.0f, 1.0f, 1.0f});
-  canvas.drawText("1", 96.0f, 32.0f, 7.0f, 0, {1.0f, 1.0f, 1.0f});
+  fonts.mono->drawLine(canvas, "0", 32.0f, 32.0f, 60.0f, {1.0f, 1.0f, 1.0f});
+  fonts.mono->drawLine(canvas, "1", 96.0f, 32.0f, 60.0f, {1.0f, 1.0f, 1.0f});
   canvas.addGlow(6.0f, 1.2f, {0.6f, 0.9f, 1.0f});
   return canvas;
 }
 
-Canvas testOverlayCard() {
+Canvas testOverlayCard(const CardFonts& fonts) {
   Canvas canvas(256, 144);
-  canvas.drawText("TEST", 128.0f, 72.0f, 6.0f, 2, kFrost);
+  fonts.text->drawLine(canvas, "TEST", 128.0f, 72.0f, 56.0f, kFrost, 8.0f);
   canvas.addGlow(6.0f, 1.5f, kTeal);
   return canvas;
 }
