@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <vector>
 
 namespace soundtrack {
@@ -85,6 +86,24 @@ class Arranger {
     note(Instrument::Snare, at(bar, 12), 0.2, 0, velocity, 0.05f);
   }
 
+  // A clap layered on the backbeat, a little left of the snare.
+  void claps(int bar, float velocity) {
+    note(Instrument::Clap, at(bar, 4), 0.2, 0, velocity, -0.15f);
+    note(Instrument::Clap, at(bar, 12), 0.2, 0, velocity, -0.15f);
+  }
+
+  // The downbeat that opens a section: crash, a deep kick and a falling
+  // noise sweep over the first bar.
+  void impact(int bar, float velocity, float pan) {
+    note(Instrument::Crash, at(bar), 2.0, 0, velocity, pan);
+    note(Instrument::Downsweep, at(bar), kSecondsPerBar * 1.5, 0, velocity);
+  }
+
+  void snareEighths(int bar) {
+    for (int step = 0; step < 16; step += 2)
+      note(Instrument::Snare, at(bar, step), 0.1, 0, 0.35f + 0.03f * step, 0.05f);
+  }
+
   void offbeatHats(int bar, float velocity) {
     for (int step = 2; step < 16; step += 4) note(Instrument::ClosedHat, at(bar, step), 0.05, 0, velocity, 0.3f);
   }
@@ -152,20 +171,27 @@ class Arranger {
 
 }  // namespace
 
+const std::vector<Section>& fullPieceSections() {
+  static const std::vector<Section> kSections = {
+      {"intro", 0, 8},       {"build-up", 8, 8},  {"drop", 16, 16},  {"breakdown", 32, 8},
+      {"second build-up", 40, 8}, {"second drop", 48, 16}, {"outro", 64, 8},
+  };
+  return kSections;
+}
+
 Score composeFullPiece() {
   Score score;
   Arranger a(score);
-  constexpr int kBars = 56;
-  score.length = kBars * kSecondsPerBar + 3.0;
-  score.fadeOut = 3.5;
+  constexpr int kBars = 72;
+  score.length = kBars * kSecondsPerBar + 4.0;
+  score.fadeOut = 4.0;
 
-  // Intro A (bars 0-3): cold wind, bells and a slowly opening pad.
+  // Intro (bars 0-7): cold wind, bells and a slowly opening pad; from bar 4
+  // hats on the offbeat, a held bass and a quiet arpeggio.
   a.note(Instrument::Wind, 0.0, 16.0, 0, 1.0f, 0.0f, 0.6f);
   a.note(Instrument::Bell, Arranger::at(0), 1.0, 81, 0.9f, 0.3f);
   a.note(Instrument::Bell, Arranger::at(2), 1.0, 74, 0.8f, -0.3f);
   for (int bar = 0; bar < 4; ++bar) a.pad(bar, *kMainProgression[bar % 4], 0.08f + 0.06f * bar, 0.9f);
-
-  // Intro B (bars 4-7): hats on the offbeat, a held bass and a quiet arpeggio.
   for (int bar = 4; bar < 8; ++bar) {
     const Chord& chord = *kMainProgression[bar % 4];
     a.pad(bar, chord, 0.3f + 0.03f * (bar - 4));
@@ -175,7 +201,7 @@ Score composeFullPiece() {
   }
   a.note(Instrument::Bell, Arranger::at(4), 1.0, 86, 0.7f, 0.0f);
 
-  // Build (bars 8-15): kick and bass, then snare, sixteenths and a riser.
+  // Build-up (bars 8-15): kick and bass, then snare, sixteenths and a riser.
   for (int bar = 8; bar < 16; ++bar) {
     const Chord& chord = *kMainProgression[bar % 4];
     const float rise = (bar - 8) / 7.0f;
@@ -189,62 +215,93 @@ Score composeFullPiece() {
   a.note(Instrument::Riser, Arranger::at(14), 2 * kSecondsPerBar, 0, 0.9f);
   a.snareRoll(15, 8, true);
 
-  // Main A (bars 16-31): everything, the theme twice.
+  // Drop (bars 16-31): everything, clap on the backbeat, the theme twice.
   for (int bar = 16; bar < 32; ++bar) {
     const Chord& chord = *kMainProgression[bar % 4];
     a.pad(bar, chord, 0.62f);
     a.fourOnTheFloor(bar, 1.0f, bar % 4 == 3);
     a.backbeat(bar);
+    a.claps(bar, 0.8f);
     a.sixteenthHats(bar, 0.9f, true);
     a.bassLine(bar, chord, 0.6f);
   }
-  a.note(Instrument::Crash, Arranger::at(16), 2.0, 0, 1.0f, -0.2f);
+  a.impact(16, 1.0f, -0.2f);
   a.note(Instrument::Crash, Arranger::at(24), 2.0, 0, 0.8f, 0.2f);
   a.theme(16, 0, 1.0f, 0.6f, false);
   a.theme(24, 0, 1.0f, 0.7f, true);
 
-  // Break (bars 32-39): the minor turn, arpeggio and bells; drums return late.
-  a.note(Instrument::Crash, Arranger::at(32), 2.0, 0, 0.9f);
+  // Breakdown (bars 32-39): the minor turn; no drums, arpeggio and bells.
+  a.impact(32, 0.9f, 0.0f);
   a.note(Instrument::Bell, Arranger::at(32), 1.0, 86, 1.0f, -0.2f);
   a.note(Instrument::Bell, Arranger::at(34), 1.0, 81, 0.8f, 0.25f);
+  a.note(Instrument::Bell, Arranger::at(36), 1.0, 78, 0.8f, -0.25f);
+  a.note(Instrument::Bell, Arranger::at(38), 1.0, 81, 0.7f, 0.2f);
+  a.note(Instrument::Wind, Arranger::at(32), 14.0, 0, 0.7f, 0.0f, 0.8f);
   for (int bar = 32; bar < 40; ++bar) {
     const Chord& chord = *kBreakProgression[bar % 4];
-    a.pad(bar, chord, 0.35f + 0.03f * (bar - 32));
-    a.arpeggio(bar, chord, 0.8f, 0.6f + 0.04f * (bar - 32));
-    a.sustainedBass(bar, chord, 0.15f + 0.05f * (bar - 32), 0.9f);
-    if (bar >= 36) {
-      a.note(Instrument::Kick, Arranger::at(bar, 0), 0.3, 0, 0.8f);
-      a.note(Instrument::Kick, Arranger::at(bar, 8), 0.3, 0, 0.7f);
+    a.pad(bar, chord, 0.3f + 0.03f * (bar - 32));
+    a.arpeggio(bar, chord, 0.8f, 0.45f + 0.05f * (bar - 32));
+    a.sustainedBass(bar, chord, 0.15f + 0.03f * (bar - 32), 0.9f);
+  }
+
+  // Second build-up (bars 40-47): half-time kicks, then the full beat, a
+  // long riser, snare eighths and a roll into the drop.
+  for (int bar = 40; bar < 48; ++bar) {
+    const Chord& chord = *kMainProgression[bar % 4];
+    const float rise = (bar - 40) / 7.0f;
+    a.pad(bar, chord, 0.45f + 0.25f * rise);
+    a.arpeggio(bar, chord, 0.4f + 0.3f * rise, 0.4f + 0.5f * rise);
+    if (bar < 44) {
+      a.note(Instrument::Kick, Arranger::at(bar, 0), 0.3, 0, 0.85f);
+      a.note(Instrument::Kick, Arranger::at(bar, 8), 0.3, 0, 0.8f);
       a.offbeatHats(bar, 0.6f);
+      a.sustainedBass(bar, chord, 0.2f + 0.1f * rise, 0.9f);
+    } else {
+      a.fourOnTheFloor(bar, 0.9f + 0.1f * rise);
+      a.sixteenthHats(bar, 0.8f, false);
+      a.bassLine(bar, chord, 0.3f + 0.3f * rise);
+      if (bar < 46) a.backbeat(bar, 0.8f);
     }
   }
-  a.note(Instrument::Riser, Arranger::at(38), 2 * kSecondsPerBar, 0, 1.0f);
-  a.snareRoll(39, 0, true);
+  a.note(Instrument::Riser, Arranger::at(44), 4 * kSecondsPerBar, 0, 1.0f);
+  a.snareEighths(46);
+  a.snareRoll(47, 0, true);
 
-  // Main B (bars 40-51): the theme an octave higher, then with its harmony.
-  for (int bar = 40; bar < 52; ++bar) {
+  // Second drop (bars 48-63): the theme an octave higher, then with its
+  // harmony, the arpeggio running under it.
+  for (int bar = 48; bar < 64; ++bar) {
     const Chord& chord = *kMainProgression[bar % 4];
     a.pad(bar, chord, 0.72f);
     a.fourOnTheFloor(bar, 1.0f, bar % 4 == 3);
     a.backbeat(bar);
+    a.claps(bar, 0.9f);
     a.sixteenthHats(bar, 1.0f, true);
     a.bassLine(bar, chord, 0.7f);
     a.arpeggio(bar, chord, 0.35f, 0.5f);
   }
-  a.note(Instrument::Crash, Arranger::at(40), 2.0, 0, 1.0f, -0.2f);
-  a.note(Instrument::Crash, Arranger::at(48), 2.0, 0, 0.9f, 0.2f);
-  a.theme(40, 12, 0.85f, 0.55f, false);
-  a.theme(48, 0, 1.0f, 0.75f, true, 4);
+  a.impact(48, 1.0f, -0.2f);
+  a.note(Instrument::Crash, Arranger::at(56), 2.0, 0, 0.9f, 0.2f);
+  a.theme(48, 12, 0.85f, 0.55f, false);
+  a.theme(56, 0, 1.0f, 0.75f, true);
 
-  // Outro (bars 52-55): one last hit, then pads, bells and wind fade away.
-  a.note(Instrument::Crash, Arranger::at(52), 2.0, 0, 1.0f);
-  a.note(Instrument::Kick, Arranger::at(52), 0.3, 0, 1.0f);
-  a.note(Instrument::Bass, Arranger::at(52), kSecondsPerBar * 1.5, kDm.bassRoot, 0.9f, 0.0f, 0.3f);
-  a.note(Instrument::Bell, Arranger::at(52), 1.0, 74, 1.0f);
-  a.note(Instrument::Bell, Arranger::at(54), 1.0, 69, 0.7f, 0.3f);
-  a.note(Instrument::Wind, Arranger::at(50), 14.0, 0, 0.9f, 0.0f, 0.5f);
-  const Chord* outro[4] = {&kDm, &kBb, &kDm, &kDm};
-  for (int bar = 52; bar < 56; ++bar) a.pad(bar, *outro[bar - 52], 0.5f - 0.1f * (bar - 52));
+  // Outro (bars 64-71): one last hit, the beat thins out over four bars, then
+  // pads, bells and wind ring out on D minor.
+  a.impact(64, 1.0f, 0.0f);
+  a.note(Instrument::Bell, Arranger::at(64), 1.0, 74, 1.0f);
+  for (int bar = 64; bar < 68; ++bar) {
+    const Chord& chord = *kMainProgression[bar % 4];
+    const float fade = 1.0f - 0.15f * (bar - 64);
+    a.fourOnTheFloor(bar, 0.9f * fade);
+    a.offbeatHats(bar, 0.7f * fade);
+    a.sustainedBass(bar, chord, 0.3f, 0.85f * fade);
+    a.pad(bar, chord, 0.6f - 0.05f * (bar - 64));
+  }
+  a.note(Instrument::Wind, Arranger::at(66), 14.0, 0, 0.9f, 0.0f, 0.5f);
+  a.note(Instrument::Bell, Arranger::at(68), 1.0, 74, 0.9f, -0.2f);
+  a.note(Instrument::Bell, Arranger::at(70), 1.0, 69, 0.7f, 0.3f);
+  const Chord* outro[4] = {&kBb, &kF, &kDm, &kDm};
+  for (int bar = 68; bar < 71; ++bar) a.pad(bar, *outro[bar - 68], 0.45f - 0.1f * (bar - 68));
+  a.pad(71, kDm, 0.2f, 0.9f, 1.0);
 
   std::sort(score.kickTimes.begin(), score.kickTimes.end());
   return score;
@@ -267,6 +324,23 @@ Score composeTestClip() {
   a.theme(0, 0, 1.0f, 0.6f, false, 2);
   std::sort(score.kickTimes.begin(), score.kickTimes.end());
   return score;
+}
+
+std::string describeSections(const std::vector<Section>& sections, double pieceLength) {
+  std::string text =
+      "# Sections of brivel-669, written by soundtrack-gen: do not edit by hand.\n"
+      "# 120 BPM, one bar = 2 s = 32 sync rows (16 rows per second).\n"
+      "# section            start s   end s  start row  end row\n";
+  char line[160];
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const Section& section = sections[i];
+    const double start = section.firstBar * kSecondsPerBar;
+    const double end = i + 1 < sections.size() ? (section.firstBar + section.bars) * kSecondsPerBar : pieceLength;
+    std::snprintf(line, sizeof line, "%-18s %8.1f %7.1f %10d %8d\n", section.name, start, end,
+                  static_cast<int>(start * kSyncRowsPerSecond + 0.5), static_cast<int>(end * kSyncRowsPerSecond + 0.5));
+    text += line;
+  }
+  return text;
 }
 
 }  // namespace soundtrack

@@ -32,8 +32,8 @@ void renderKick(const Note& note, Mix& mix) {
     const double hz = 43.0 + 125.0 * std::exp(-t * 30.0) + 40.0 * std::exp(-t * 160.0);
     const double amp = std::exp(-t * 5.5) * std::min(1.0, t / 0.0015);
     double s = std::tanh(body.next(hz) * amp * 1.6);
-    s += click.highpass(hashNoise(i, span.seed), 1500.0, 0.7) * std::exp(-t * 350.0) * 0.35;
-    mix.add(span.first + i, s * 0.8 * note.velocity, note.pan, {0.02f, 0.0f, false});
+    s += click.highpass(hashNoise(i, span.seed), 1500.0, 0.7) * std::exp(-t * 350.0) * 0.45;
+    mix.add(span.first + i, s * 0.95 * note.velocity, note.pan, {0.02f, 0.0f, false});
   }
 }
 
@@ -48,6 +48,23 @@ void renderSnare(const Note& note, Mix& mix) {
     s += body.bandpass(noise, 1900.0, 0.8) * std::exp(-t * 13.0) * 0.9;
     s += air.highpass(noise, 5000.0, 0.7) * std::exp(-t * 18.0) * 0.35;
     mix.add(span.first + i, s * note.velocity * 0.6, note.pan, {0.35f, 0.0f, false});
+  }
+}
+
+// Three quick bursts of band-passed noise, then a short tail: several hands
+// clapping not quite together.
+void renderClap(const Note& note, Mix& mix) {
+  const Span span = spanOf(note, 0.35);
+  StateVariableFilter body, air;
+  static const double kBurstStarts[3] = {0.0, 0.011, 0.023};
+  for (size_t i = 0; i < span.count; ++i) {
+    const double t = i / kSampleRate;
+    double env = 0.0;
+    for (double burst : kBurstStarts)
+      if (t >= burst) env = std::max(env, std::exp(-(t - burst) * (burst < 0.02 ? 160.0 : 18.0)));
+    const double noise = hashNoise(i, span.seed);
+    const double s = body.bandpass(noise, 1250.0, 1.6) * 1.3 + air.highpass(noise, 3500.0, 0.7) * 0.3;
+    mix.add(span.first + i, s * env * note.velocity * 0.5, note.pan, {0.45f, 0.0f, false});
   }
 }
 
@@ -177,6 +194,21 @@ void renderRiser(const Note& note, Mix& mix) {
   }
 }
 
+// The opposite of the riser: after an impact, noise falls from bright to
+// dull and fades, opening the space for the section that starts.
+void renderDownsweep(const Note& note, Mix& mix) {
+  const Span span = spanOf(note, note.length + releaseTail(note.instrument));
+  StateVariableFilter filter;
+  for (size_t i = 0; i < span.count; ++i) {
+    const double t = i / kSampleRate;
+    const double progress = std::min(1.0, t / note.length);
+    const double cutoff = 7000.0 * std::pow(1.0 / 28.0, progress);
+    const double env = (1.0 - progress) * (1.0 - progress) * std::min(1.0, t / 0.005);
+    const double s = filter.bandpass(hashNoise(i, span.seed), cutoff, 1.8);
+    mix.add(span.first + i, s * env * note.velocity * 0.45, -std::sin(t * 2.0) * 0.6f, {0.6f, 0.0f, false});
+  }
+}
+
 void renderWind(const Note& note, Mix& mix) {
   const Span span = spanOf(note, note.length + releaseTail(note.instrument));
   StateVariableFilter left, right;
@@ -202,6 +234,7 @@ double releaseTail(Instrument instrument) {
     case Instrument::Arp: return 0.7;
     case Instrument::Bell: return 4.0;
     case Instrument::Riser: return 0.4;
+    case Instrument::Downsweep: return 0.2;
     case Instrument::Wind: return 8.0;
     default: return 0.0;
   }
@@ -211,6 +244,7 @@ void renderNote(const Note& note, Mix& mix) {
   switch (note.instrument) {
     case Instrument::Kick: renderKick(note, mix); break;
     case Instrument::Snare: renderSnare(note, mix); break;
+    case Instrument::Clap: renderClap(note, mix); break;
     case Instrument::ClosedHat: renderHat(note, mix, 70.0, 0.12); break;
     case Instrument::OpenHat: renderHat(note, mix, 9.0, 0.5); break;
     case Instrument::Crash: renderCrash(note, mix); break;
@@ -220,6 +254,7 @@ void renderNote(const Note& note, Mix& mix) {
     case Instrument::Arp: renderArp(note, mix); break;
     case Instrument::Bell: renderBell(note, mix); break;
     case Instrument::Riser: renderRiser(note, mix); break;
+    case Instrument::Downsweep: renderDownsweep(note, mix); break;
     case Instrument::Wind: renderWind(note, mix); break;
   }
 }

@@ -10,6 +10,7 @@ namespace soundtrack {
 enum class Instrument {
   Kick,
   Snare,
+  Clap,
   ClosedHat,
   OpenHat,
   Crash,
@@ -19,6 +20,7 @@ enum class Instrument {
   Arp,
   Bell,
   Riser,
+  Downsweep,
   Wind,
 };
 

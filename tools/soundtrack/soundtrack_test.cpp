@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "arrangement.h"
 #include "dsp.h"
@@ -97,24 +99,64 @@ TEST(Render, TestClipIsFiveSecondsDeterministicAndLoud) {
 
 TEST(Arrangement, FullPieceHasItsSections) {
   const Score score = composeFullPiece();
-  EXPECT_GE(score.length, 100.0);
-  EXPECT_LE(score.length, 120.0);
-  auto countIn = [&](Instrument instrument, double from, double to) {
+  EXPECT_GE(score.length, 120.0);
+  EXPECT_LE(score.length, 180.0);
+
+  // The sections tile the bars from 0 without gaps, and the last one ends
+  // before the audio does.
+  const std::vector<Section>& sections = fullPieceSections();
+  ASSERT_EQ(sections.size(), 7u);
+  int nextBar = 0;
+  for (const Section& section : sections) {
+    EXPECT_EQ(section.firstBar, nextBar) << section.name;
+    EXPECT_GT(section.bars, 0) << section.name;
+    nextBar = section.firstBar + section.bars;
+  }
+  EXPECT_LE(nextBar * kSecondsPerBar, score.length);
+  auto secondsOf = [&](const char* name) {
+    for (const Section& s : sections)
+      if (std::string(s.name) == name) return std::make_pair(s.firstBar * kSecondsPerBar, (s.firstBar + s.bars) * kSecondsPerBar);
+    ADD_FAILURE() << "no section " << name;
+    return std::make_pair(0.0, 0.0);
+  };
+
+  auto countIn = [&](Instrument instrument, std::pair<double, double> range) {
     return std::count_if(score.notes.begin(), score.notes.end(), [&](const Note& n) {
-      return n.instrument == instrument && n.start >= from && n.start < to;
+      return n.instrument == instrument && n.start >= range.first && n.start < range.second;
     });
   };
-  // No kick in the intro, kicks every beat in the main part, none after the last hit.
-  EXPECT_EQ(countIn(Instrument::Kick, 0.0, 16.0), 0);
-  EXPECT_GE(countIn(Instrument::Kick, 32.0, 64.0), 64);
-  EXPECT_EQ(countIn(Instrument::Kick, 104.5, score.length), 0);
-  EXPECT_GT(countIn(Instrument::Lead, 32.0, 64.0), 30);
-  EXPECT_GT(countIn(Instrument::Arp, 64.0, 80.0), 100);
+  // No kick in the intro or the breakdown; a kick on every beat of both drops.
+  EXPECT_EQ(countIn(Instrument::Kick, secondsOf("intro")), 0);
+  EXPECT_EQ(countIn(Instrument::Kick, secondsOf("breakdown")), 0);
+  for (const char* drop : {"drop", "second drop"}) {
+    const auto range = secondsOf(drop);
+    EXPECT_GE(countIn(Instrument::Kick, range), (range.second - range.first) * 2) << drop;
+    EXPECT_GT(countIn(Instrument::Lead, range), 30) << drop;
+    EXPECT_GT(countIn(Instrument::Clap, range), 0) << drop;
+    EXPECT_EQ(countIn(Instrument::Downsweep, {range.first, range.first + 0.01}), 1) << drop;
+  }
+  EXPECT_GT(countIn(Instrument::Arp, secondsOf("breakdown")), 100);
+  EXPECT_GT(countIn(Instrument::Riser, secondsOf("build-up")), 0);
+  EXPECT_GT(countIn(Instrument::Riser, secondsOf("second build-up")), 0);
+  // The outro's beat stops half way, so the piece ends on held chords.
+  const auto outro = secondsOf("outro");
+  EXPECT_EQ(countIn(Instrument::Kick, {outro.first + 8.0, score.length}), 0);
   for (const Note& n : score.notes) {
     ASSERT_GE(n.start, 0.0);
     ASSERT_LT(n.start, score.length);
   }
   EXPECT_TRUE(std::is_sorted(score.kickTimes.begin(), score.kickTimes.end()));
+}
+
+TEST(Arrangement, SectionTableGivesSecondsAndSyncRows) {
+  const std::vector<Section> sections = {{"intro", 0, 2}, {"drop", 2, 3}};
+  const std::string table = describeSections(sections, 11.5);
+  // Bars are two seconds, rows sixteen per second; the last section runs to
+  // the end of the audio.
+  EXPECT_NE(table.find("intro                   0.0     4.0          0       64\n"), std::string::npos) << table;
+  EXPECT_NE(table.find("drop                    4.0    11.5         64      184\n"), std::string::npos) << table;
+  EXPECT_EQ(table.front(), '#');
+  EXPECT_EQ(describeSections({}, 10.0).find("intro"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+#include "section_table.h"
+
+#include <sstream>
+
+SectionTableParse parseSectionTable(const std::string& text) {
+  SectionTableParse result;
+  std::istringstream lines(text);
+  std::string line;
+  int lineNumber = 0;
+  while (std::getline(lines, line)) {
+    ++lineNumber;
+    const size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos || line[first] == '#') continue;
+    // The four numbers are the last four words; everything before is the name.
+    std::vector<std::string> words;
+    std::istringstream wordStream(line);
+    for (std::string word; wordStream >> word;) words.push_back(word);
+    bool ok = words.size() >= 5;
+    MusicSection section;
+    if (ok) {
+      const size_t n = words.size();
+      for (size_t i = 0; i + 4 < n; ++i) section.name += (i ? " " : "") + words[i];
+      try {
+        size_t used = 0;
+        section.start = std::stod(words[n - 4], &used);
+        ok = used == words[n - 4].size();
+        section.end = std::stod(words[n - 3], &used);
+        ok = ok && used == words[n - 3].size() && section.end > section.start;
+      } catch (const std::exception&) {
+        ok = false;
+      }
+    }
+    if (!ok) {
+      result.problem = "line " + std::to_string(lineNumber) + " is not \"NAME START END ROW ROW\": " + line;
+      result.sections.clear();
+      return result;
+    }
+    result.sections.push_back(section);
+  }
+  return result;
+}

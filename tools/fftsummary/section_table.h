@@ -1,0 +1,20 @@
+// The music's section table (written by soundtrack-gen beside the sync
+// source): one line per section, "NAME START_S END_S START_ROW END_ROW",
+// where the name may hold blanks; "#" starts a comment line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct MusicSection {
+  std::string name;
+  double start = 0.0;  // seconds
+  double end = 0.0;
+};
+
+struct SectionTableParse {
+  std::vector<MusicSection> sections;
+  std::string problem;  // first malformed line, with its number; empty when all parsed
+};
+
+SectionTableParse parseSectionTable(const std::string& text);
