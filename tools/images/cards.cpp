@@ -26,20 +26,20 @@ std::optional<CardFonts> loadCardFonts(std::string* error) {
 
 Canvas titleCard(const CardFonts& fonts) {
   Canvas canvas(kOverlayWidth, kOverlayHeight);
-  fonts.display->drawLine(canvas, "NORDE", kCentreX, 236.0f, 120.0f, kFrost, 36.0f);
-  canvas.drawRule(kCentreX, 318.0f, 440.0f, 1.5f, kPale);
-  fonts.text->drawLine(canvas, "tarvo · brivel-669", kCentreX, 350.0f, 24.0f, kPale, 2.0f);
+  fonts.display->drawLine(canvas, "NORDE", kCentreX, 196.0f, 120.0f, kFrost, 36.0f);
+  canvas.drawRule(kCentreX, 268.0f, 440.0f, 1.5f, kPale);
+  fonts.text->drawLine(canvas, "tarvo · brivel-669", kCentreX, 298.0f, 24.0f, kPale, 2.0f);
   canvas.addGlow(18.0f, 1.6f, kTeal);
   return canvas;
 }
 
 Canvas creditsCard(const CardFonts& fonts) {
   Canvas canvas(kOverlayWidth, kOverlayHeight);
-  fonts.text->drawLine(canvas, "a production by", kCentreX, 164.0f, 22.0f, kPale, 2.0f);
-  fonts.display->drawLine(canvas, "TARVO", kCentreX, 240.0f, 96.0f, kFrost, 28.0f);
-  canvas.drawRule(kCentreX, 300.0f, 360.0f, 1.5f, kPale);
-  fonts.text->drawLine(canvas, "code · music · shaders · images", kCentreX, 336.0f, 22.0f, kPale, 1.0f);
-  fonts.text->drawLine(canvas, "made with our own engine, synthesiser and tools", kCentreX, 370.0f, 18.0f,
+  fonts.text->drawLine(canvas, "a production by", kCentreX, 70.0f, 22.0f, kPale, 2.0f);
+  fonts.display->drawLine(canvas, "TARVO", kCentreX, 142.0f, 96.0f, kFrost, 28.0f);
+  canvas.drawRule(kCentreX, 200.0f, 360.0f, 1.5f, kPale);
+  fonts.text->drawLine(canvas, "code · music · shaders · images", kCentreX, 232.0f, 22.0f, kPale, 1.0f);
+  fonts.text->drawLine(canvas, "made with our own engine, synthesiser and tools", kCentreX, 264.0f, 18.0f,
                        kPale, 0.5f);
   canvas.addGlow(15.0f, 1.5f, kTeal);
   return canvas;

@@ -34,6 +34,8 @@ KEYS = [
     ((45.0, -60.0, 1050.0), (-25.0, 35.0, -400.0), (0.3, 0.95, 0.0), 78.0, "7: inside the tube, rolled"),
     ((0.0, 1100.0, 3700.0), (0.0, 120.0, 0.0), (0.0, 1.0, 0.0), 40.0, "8: far away, the whole landscape"),
     ((0.0, 140.0, 1450.0), (0.0, 420.0, -1500.0), (0.0, 1.0, 0.0), 56.0, "9: low in the middle valley, looking up at the moon"),
+    ((-120.0, -150.0, 1150.0), (60.0, 90.0, -900.0), (0.2, 0.98, 0.0), 70.0, "10: inside the tube, low against its wall"),
+    ((260.0, 380.0, 2350.0), (0.0, 0.0, 300.0), (0.0, 1.0, 0.0), 48.0, "11: outside the tube's open end, looking in"),
 ]
 
 # The test production: a slow descent from high and wide to low over the

@@ -35,7 +35,7 @@ void main()
     scene.b = texture2D(Texture0, uv + shift).b;
 
     vec3 bloom = texture2D(Texture1, uv).rgb;
-    vec3 colour = scene + bloom * 0.85 + bloom * bloom * 0.35;
+    vec3 colour = scene + bloom * 0.6 + bloom * bloom * 0.25;
 
     colour = filmic(colour * 1.15);
 

@@ -71,23 +71,29 @@ void main()
     float h = clamp(height / 260.0, 0.0, 1.0);
     vec3 deep = vec3(0.006, 0.020, 0.045);
     vec3 glacier = vec3(0.020, 0.160, 0.240);
-    vec3 frost = vec3(0.450, 0.800, 0.950);
+    vec3 frost = vec3(0.260, 0.560, 0.760);
     vec3 base = mix(deep, glacier, smoothstep(0.0, 0.45, h));
     base = mix(base, frost, smoothstep(0.45, 1.0, h));
     base += vec3(bgColor) * vec3(0.6, 0.8, 1.0);
 
-    float drum = 1.0 + clamp(drumFFT * drumMultiplier, 0.0, 3.0);
+    // The low bands carry the bass as well as the kick: only the kick's
+    // peaks above the bass's level light the land up.
+    float drum = 1.0 + 1.2 * smoothstep(0.45, 1.5, drumFFT * drumMultiplier);
     float peak = texture1D(Texture2, (column + 0.5) / 256.0).r;
     float peakGlow = 1.0 - exp(-max(peak, 0.0) * 0.6);
-    float nearPresent = exp(-pow((worldPos.z - presentZ) / 45.0, 2.0));
+    float nearPresent = exp(-pow((worldPos.z - presentZ) / 28.0, 2.0));
     // The future is seen faintly, the past fades as it recedes.
     float pastFade = worldPos.z > presentZ ? exp(-(worldPos.z - presentZ) / 500.0) : 1.0;
 
-    vec3 colour = base * (0.18 + 0.95 * diffuse);
+    vec3 colour = base * (0.14 + 0.75 * diffuse);
     colour += vec3(0.7, 0.9, 1.0) * specular * 0.6;
-    colour += reflected * fresnel * 2.2;
+    colour += reflected * fresnel * 0.7;
     vec3 glow = mix(vec3(0.05, 0.7, 0.8), vec3(0.8, 1.0, 1.0), h);
-    colour += glow * (h * h * 0.9 + nearPresent * peakGlow * 3.0) * spectrumMultiplier * drum;
+    // Only the ridges glow, so the land keeps its shape between them.
+    float ridge = smoothstep(0.45, 1.0, h);
+        // The present row's changing bands glow from their crests down.
+    float presentGlow = nearPresent * peakGlow * 1.4 * smoothstep(0.1, 0.9, h);
+    colour += glow * (ridge * ridge * 0.6 + presentGlow) * spectrumMultiplier * drum;
     colour *= mix(0.55, 1.0, pastFade);
 
     float fog = 1.0 - exp(-dist / 2600.0);

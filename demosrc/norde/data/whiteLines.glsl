@@ -37,7 +37,8 @@ void main()
 
     float lightNear = 1.0 / (1.0 + pow(length(lightPos - worldPos) / 900.0, 2.0));
     float nearPresent = exp(-pow((worldPos.z - presentZ) / 60.0, 2.0));
-    float drum = clamp(drumFFT * drumMultiplier, 0.0, 3.0);
+    // Kick peaks only; the bass alone keeps the low bands above zero.
+    float drum = 1.5 * smoothstep(0.45, 1.5, drumFFT * drumMultiplier);
     // A slow shimmer running along the lines towards the viewer.
     float shimmer = 0.75 + 0.25 * sin(worldPos.z * 0.02 - time * 2.5 + worldPos.x * 0.01);
 
