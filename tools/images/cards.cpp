@@ -56,9 +56,9 @@ Canvas sectionCard(const CardFonts& fonts) {
 
 Canvas farewellCard(const CardFonts& fonts) {
   Canvas canvas(kOverlayWidth, kOverlayHeight);
-  fonts.display->drawLine(canvas, "takk for nå", kCentreX, 248.0f, 88.0f, kFrost, 6.0f);
-  canvas.drawRule(kCentreX, 306.0f, 480.0f, 1.5f, kPale);
-  fonts.text->drawLine(canvas, "norde by tarvo · 2026", kCentreX, 338.0f, 22.0f, kPale, 2.0f);
+  fonts.display->drawLine(canvas, "takk for nå", kCentreX, 196.0f, 88.0f, kFrost, 6.0f);
+  canvas.drawRule(kCentreX, 254.0f, 480.0f, 1.5f, kPale);
+  fonts.text->drawLine(canvas, "norde by tarvo · 2026", kCentreX, 286.0f, 22.0f, kPale, 2.0f);
   canvas.addGlow(16.0f, 1.5f, kTeal);
   return canvas;
 }

@@ -214,12 +214,12 @@ TEST(Cards, OverlaysAreMostlyClearWithTextWhereExpected) {
     const float right = alphaSum(card, kOverlayWidth / 2, 0, kOverlayWidth, kOverlayHeight);
     EXPECT_NEAR(left / right, 1.0f, 0.15f);
   }
-  // The title and the credits keep to the sky (the upper part of the
+  // The title, the credits and the farewell keep to the sky (the upper part of the
   // picture, clear of the land's bright present line); the title's name
   // fills the band around y = 196. The section card keeps to the lower third,
   // leaving the picture above it clear.
   EXPECT_GT(alphaSum(cards[0], 0, 150, kOverlayWidth, 245), 0.5f * alphaSum(cards[0], 0, 0, kOverlayWidth, kOverlayHeight));
-  for (int card : {0, 1})
+  for (int card : {0, 1, 3})
     EXPECT_EQ(alphaSum(cards[card], 0, kOverlayHeight * 2 / 3, kOverlayWidth, kOverlayHeight), 0.0f) << card;
   EXPECT_EQ(alphaSum(cards[2], 0, 0, kOverlayWidth, kOverlayHeight / 2), 0.0f);
   EXPECT_GT(alphaSum(cards[2], 0, kOverlayHeight * 2 / 3, kOverlayWidth, kOverlayHeight), 1000.0f);
