@@ -45,8 +45,10 @@ uniform float bgColor;
 uniform float spectrumMultiplier;
 uniform float drumFFT;
 uniform float drumMultiplier;
+uniform float shapeValue;
 
 const float presentZ = 768.0;
+const float tunnelRadiusF = 247.46153;
 
 void main()
 {
@@ -78,7 +80,11 @@ void main()
 
     // The low bands carry the bass as well as the kick: only the kick's
     // peaks above the bass's level light the land up.
-    float drum = 1.0 + 1.2 * smoothstep(0.45, 1.5, drumFFT * drumMultiplier);
+    // drumFFT sums 25 heights of the bent land: bending moves each of them
+    // down by the tube's radius, which is added back so the kick still
+    // reads inside the tube.
+    float drumLevel = drumFFT + 25.0 / 5.0 * tunnelRadiusF * clamp(shapeValue, 0.0, 1.0);
+    float drum = 1.0 + 1.2 * smoothstep(0.45, 1.5, drumLevel * drumMultiplier);
     float peak = texture1D(Texture2, (column + 0.5) / 256.0).r;
     float peakGlow = 1.0 - exp(-max(peak, 0.0) * 0.6);
     float nearPresent = exp(-pow((worldPos.z - presentZ) / 28.0, 2.0));
