@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,42 @@ std::vector<float> samples(const SyncTrack& track, double seconds) {
   return values;
 }
 
-constexpr double kShowSeconds = 115.0;
+// The music's sections as soundtrack-gen writes them beside the sync text:
+// "NAME START_S END_S START_ROW END_ROW" per line, the name possibly with
+// blanks, "#" lines are comments.
+struct Section {
+  std::string name;
+  double start = 0.0, end = 0.0;
+};
+
+std::vector<Section> musicSections() {
+  std::vector<Section> sections;
+  std::istringstream lines(readFile((kProduction / "sections.txt").string()));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> words;
+    std::istringstream wordStream(line);
+    for (std::string word; wordStream >> word;) words.push_back(word);
+    if (words.size() < 5) {
+      ADD_FAILURE() << "malformed section line: " << line;
+      continue;
+    }
+    Section section;
+    for (size_t i = 0; i + 4 < words.size(); ++i) section.name += (i ? " " : "") + words[i];
+    section.start = std::stod(words[words.size() - 4]);
+    section.end = std::stod(words[words.size() - 3]);
+    sections.push_back(section);
+  }
+  return sections;
+}
+
+// The production's music length: where its last section ends.
+double showSeconds() {
+  const std::vector<Section> sections = musicSections();
+  return sections.empty() ? 0.0 : sections.back().end;
+}
+
+const double kShowSeconds = showSeconds();
 
 }  // namespace
 
@@ -161,4 +197,53 @@ TEST(ProductionData, ShapingTracksStayInTheirRanges) {
   EXPECT_EQ(flash.valueAt(2.99 * kRowsPerSecond), 0.0);
   EXPECT_EQ(flash.valueAt(3.2 * kRowsPerSecond), 1.0);
   EXPECT_EQ(flash.valueAt(3.5 * kRowsPerSecond), 0.0);
+}
+
+TEST(ProductionData, SyncFollowsTheMusicSections) {
+  const std::vector<Section> sections = musicSections();
+  ASSERT_EQ(sections.size(), 7u);
+  EXPECT_GE(kShowSeconds, 120.0);
+  const SyncTextResult text = parseText(kProduction);
+  const SyncTrack blend = trackOf(text, "3");
+  const SyncTrack flash = trackOf(text, "21");
+  const SyncTrack bend = trackOf(text, "9");
+  const SyncTrack overlay = trackOf(text, "11");
+  auto at = [](const SyncTrack& track, double seconds) { return track.valueAt(seconds * kRowsPerSecond); };
+  auto section = [&](const std::string& name) {
+    for (const Section& s : sections)
+      if (s.name == name) return s;
+    ADD_FAILURE() << "no section " << name;
+    return Section{};
+  };
+
+  // Every section opens with a camera cut: the blend restarts from 0 there
+  // after reaching 1 just before it.
+  for (size_t i = 1; i < sections.size(); ++i) {
+    const double start = sections[i].start;
+    EXPECT_EQ(at(blend, start), 0.0) << sections[i].name;
+    EXPECT_EQ(at(blend, start - 1.0 / kRowsPerSecond), 1.0) << sections[i].name;
+  }
+  // Both drops hit with a full flash that is gone within a second.
+  for (const char* drop : {"drop", "second drop"}) {
+    const double start = section(drop).start;
+    EXPECT_GE(at(flash, start), 0.9) << drop;
+    EXPECT_EQ(at(flash, start + 1.0), 0.0) << drop;
+  }
+  // The land is a tube through the second half of the breakdown, and flat
+  // again for the outro.
+  EXPECT_EQ(at(bend, section("breakdown").start + 8.0), 1.0);
+  EXPECT_EQ(at(bend, section("outro").start), 0.0);
+  // The title is shown in the intro, the credits (2) and the farewell (4)
+  // in the outro, and nothing at the very end.
+  EXPECT_EQ(static_cast<int>(at(overlay, section("intro").start + 6.0)), 1);
+  std::set<int> outroImages;
+  for (double t = section("outro").start; t < kShowSeconds; t += 0.25)
+    outroImages.insert(static_cast<int>(at(overlay, t)));
+  EXPECT_TRUE(outroImages.count(2) && outroImages.count(4));
+  EXPECT_EQ(at(overlay, kShowSeconds - 0.01), 0.0);
+
+  // No track keys anything after the music has ended.
+  for (const TextTrack& track : text.tracks)
+    for (const SyncKey& key : track.keys)
+      EXPECT_LE(key.row, kShowSeconds * kRowsPerSecond) << "track " << track.name;
 }
