@@ -113,7 +113,7 @@ class VideoSink : public FrameSink {
         "-ss", start, "-t", duration, "-i", musicPath_,
         "-map", "0:v:0", "-map", "1:a:0",
         "-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "medium", "-crf", "18",
-        "-c:a", "aac", "-b:a", "192k", "-t", duration, "-movflags", "+faststart", path_};
+        "-c:a", "aac", "-b:a", "192k", "-t", duration, "-shortest", "-movflags", "+faststart", path_};
     return spawn(args);
   }
 

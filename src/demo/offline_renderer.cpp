@@ -68,7 +68,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }
 }  // namespace
 
-int runOfflineRender(const RenderOptions& options) {
+int runOfflineRender(const RenderOptions& options, const std::function<bool()>& keepGoing) {
   OffscreenImage image(options.width, options.height);
   if (!image.complete()) {
     std::fprintf(stderr, "tarvo-render: cannot make a %dx%d off-screen image on this GL driver\n",
@@ -113,7 +113,13 @@ int runOfflineRender(const RenderOptions& options) {
   std::vector<unsigned char> pixels;
   const auto started = std::chrono::steady_clock::now();
   double lastReport = -kProgressInterval;
+  long long rendered = 0;
+  bool interrupted = false;
   for (long long i = 0; i < range.count; ++i) {
+    if (keepGoing && !keepGoing()) {
+      interrupted = true;
+      break;
+    }
     clock->setFrame(range.first + i, options.fps);
     glBindFramebuffer(GL_FRAMEBUFFER, image.framebuffer());
     glViewport(0, 0, options.width, options.height);
@@ -123,6 +129,7 @@ int runOfflineRender(const RenderOptions& options) {
       std::fprintf(stderr, "\ntarvo-render: %s\n", sink->error().c_str());
       return 1;
     }
+    rendered = i + 1;
     const double elapsed = secondsSince(started);
     if (elapsed - lastReport >= kProgressInterval || i + 1 == range.count) {
       lastReport = elapsed;
@@ -135,6 +142,11 @@ int runOfflineRender(const RenderOptions& options) {
     return 1;
   }
   const double elapsed = secondsSince(started);
+  if (interrupted) {
+    std::fprintf(stderr, "\ntarvo-render: interrupted after %lld of %lld frames; those are kept in %s\n", rendered,
+                 range.count, options.output.c_str());
+    return kRenderInterruptedExitCode;
+  }
   std::fprintf(stderr, "\nrendered %lld frames at %dx%d in %.1f s (%.2f frames per second) to %s\n",
                range.count, options.width, options.height, elapsed,
                elapsed > 0.0 ? static_cast<double>(range.count) / elapsed : 0.0, options.output.c_str());

@@ -1,10 +1,13 @@
 // tarvo-render on the small test production: single frames at chosen times
 // (composed, overlay where the sync data asks for it and nowhere else,
 // byte-identical when rendered again), an MP4 with the right frame count and
-// an audio stream, and clear failures for bad requests.
+// an audio stream, clear failures for bad requests, and an interrupted
+// render that keeps what it made.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "support/e2e_support.h"
 #include "support/test_support.h"
@@ -129,4 +132,33 @@ TEST(Render, BadRequestsFailClearlyWithoutRendering) {
                        {"DISPLAY=" + x.display(), "PATH=/nonexistent"}, console, dir.path()),
             2);
   EXPECT_NE(readFile(console).find("ffmpeg is not installed"), std::string::npos) << readFile(console);
+}
+
+TEST(Render, InterruptStopsBetweenFramesAndKeepsWhatWasRendered) {
+  XvfbServer x(640, 480);
+  ASSERT_TRUE(x.running());
+  TempDir production(false);
+  makeTestProduction(production.path());
+  const std::string frames = production.path() + "/frames";
+  const std::string console = production.path() + "/render-console.txt";
+  // The whole five seconds at 60 fps: far more frames than are made before
+  // the interrupt arrives.
+  ChildProcess render({builtProgram("tarvo-render"), "--output", frames, "--fps", "60", "--size", "160x90"},
+                      production.path(), {"DISPLAY=" + x.display()}, console);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(frames + "/00002.png") && render.running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(fs::exists(frames + "/00002.png")) << readFile(console);
+  render.signal(SIGINT);
+  EXPECT_EQ(render.wait(std::chrono::seconds(30)), 130) << readFile(console);
+  EXPECT_NE(readFile(console).find("interrupted after"), std::string::npos) << readFile(console);
+  size_t written = 0;
+  for (const auto& entry : fs::directory_iterator(frames)) written += entry.path().extension() == ".png";
+  EXPECT_GE(written, 3u);
+  EXPECT_LT(written, 300u);
+  // Every frame that was written is a whole image.
+  Image last;
+  char name[16];
+  std::snprintf(name, sizeof name, "/%05zu.png", written - 1);
+  EXPECT_TRUE(loadImage(frames + name, last));
 }

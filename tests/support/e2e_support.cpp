@@ -120,6 +120,10 @@ bool ChildProcess::running() {
   return r == 0;
 }
 
+void ChildProcess::signal(int signalNumber) {
+  if (pid_ > 0) kill(pid_, signalNumber);
+}
+
 int ChildProcess::wait(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (running()) {

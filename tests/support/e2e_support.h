@@ -34,6 +34,8 @@ class ChildProcess {
   // or abnormal end.
   int wait(std::chrono::milliseconds timeout);
   bool running();
+  // Sends the signal (SIGINT, SIGTERM, ...) to the process.
+  void signal(int signalNumber);
 
  private:
   pid_t pid_ = -1;

@@ -33,7 +33,9 @@ int main(int argc, char** argv) {
                  "  xvfb-run -a build/tarvo-render ...)\n");
     return 1;
   }
-  const int result = runOfflineRender(parsed.options);
+  // Ctrl-C and SIGTERM arrive as a quit event from the window layer: the
+  // render stops between frames and keeps what it has made.
+  const int result = runOfflineRender(parsed.options, [&window] { return PumpMessages(window); });
   ReleaseGLContext(window);
   return result;
 }
