@@ -47,9 +47,9 @@ Canvas creditsCard(const CardFonts& fonts) {
 
 Canvas sectionCard(const CardFonts& fonts) {
   Canvas canvas(kOverlayWidth, kOverlayHeight);
-  fonts.text->drawLine(canvas, "—  II  —", kCentreX, 364.0f, 30.0f, kPale, 6.0f);
-  fonts.display->drawLine(canvas, "under the aurora", kCentreX, 424.0f, 48.0f, kFrost, 6.0f);
-  canvas.drawRule(kCentreX, 466.0f, 520.0f, 1.5f, kPale);
+  fonts.text->drawLine(canvas, "—  II  —", kCentreX, 84.0f, 30.0f, kPale, 6.0f);
+  fonts.display->drawLine(canvas, "under the aurora", kCentreX, 144.0f, 48.0f, kFrost, 6.0f);
+  canvas.drawRule(kCentreX, 186.0f, 520.0f, 1.5f, kPale);
   canvas.addGlow(12.0f, 1.5f, kTeal);
   return canvas;
 }
