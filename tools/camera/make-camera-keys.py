@@ -11,7 +11,7 @@ future, far ahead) to +1524 (the past); the present moment is the row at
 z = 768 and the spectrum flows towards +z. Bent fully, it is a tube of
 radius about 247 around the z axis.
 
-usage: tools/images/make-camera-keys.py [--test] [OUTPUT]
+usage: tools/camera/make-camera-keys.py [--test] [OUTPUT]
   --test writes the test production's two keys instead (default output
   tests/e2e/production/demosrc/norde/cam1.cam).
 """
