@@ -8,10 +8,10 @@
 #include <cmath>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "audio/music_sections.h"
 #include "audio/sync_text.h"
 #include "audio/sync_track.h"
 #include "camera/camera_key_file.h"
@@ -69,38 +69,15 @@ std::vector<float> samples(const SyncTrack& track, double seconds) {
   return values;
 }
 
-// The music's sections as soundtrack-gen writes them beside the sync text:
-// "NAME START_S END_S START_ROW END_ROW" per line, the name possibly with
-// blanks, "#" lines are comments.
-struct Section {
-  std::string name;
-  double start = 0.0, end = 0.0;
-};
-
-std::vector<Section> musicSections() {
-  std::vector<Section> sections;
-  std::istringstream lines(readFile((kProduction / "sections.txt").string()));
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> words;
-    std::istringstream wordStream(line);
-    for (std::string word; wordStream >> word;) words.push_back(word);
-    if (words.size() < 5) {
-      ADD_FAILURE() << "malformed section line: " << line;
-      continue;
-    }
-    Section section;
-    for (size_t i = 0; i + 4 < words.size(); ++i) section.name += (i ? " " : "") + words[i];
-    section.start = std::stod(words[words.size() - 4]);
-    section.end = std::stod(words[words.size() - 3]);
-    sections.push_back(section);
-  }
-  return sections;
+std::vector<MusicSection> musicSections() {
+  const SectionTableParse parsed = parseSectionTable(readFile((kProduction / "sections.txt").string()));
+  EXPECT_TRUE(parsed.problem.empty()) << parsed.problem;
+  return parsed.sections;
 }
 
 // The production's music length: where its last section ends.
 double showSeconds() {
-  const std::vector<Section> sections = musicSections();
+  const std::vector<MusicSection> sections = musicSections();
   return sections.empty() ? 0.0 : sections.back().end;
 }
 
@@ -200,7 +177,7 @@ TEST(ProductionData, ShapingTracksStayInTheirRanges) {
 }
 
 TEST(ProductionData, SyncFollowsTheMusicSections) {
-  const std::vector<Section> sections = musicSections();
+  const std::vector<MusicSection> sections = musicSections();
   ASSERT_EQ(sections.size(), 7u);
   EXPECT_GE(kShowSeconds, 120.0);
   const SyncTextResult text = parseText(kProduction);
@@ -210,10 +187,10 @@ TEST(ProductionData, SyncFollowsTheMusicSections) {
   const SyncTrack overlay = trackOf(text, "11");
   auto at = [](const SyncTrack& track, double seconds) { return track.valueAt(seconds * kRowsPerSecond); };
   auto section = [&](const std::string& name) {
-    for (const Section& s : sections)
+    for (const MusicSection& s : sections)
       if (s.name == name) return s;
     ADD_FAILURE() << "no section " << name;
-    return Section{};
+    return MusicSection{};
   };
 
   // Every section opens with a camera cut: the blend restarts from 0 there

@@ -3,15 +3,13 @@
 // show it (the mean of bands 1-10, the low end, and of bands 40-127).
 //   fft-summary CACHE_FILE SECTIONS_FILE
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "audio/fft_cache_format.h"
 #include "band_summary.h"
 #include "resources/file_utils.h"
-#include "section_table.h"
+#include "audio/music_sections.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -29,14 +27,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "fft-summary: %s is not a usable cache: %s\n", argv[1], cache.problem.c_str());
     return 1;
   }
-  std::ifstream sectionFile(argv[2], std::ios::binary);
-  if (!sectionFile) {
+  std::vector<uint8_t> sectionBytes;
+  if (!readFileBytes(argv[2], sectionBytes)) {
     std::fprintf(stderr, "fft-summary: cannot read %s\n", argv[2]);
     return 1;
   }
-  std::ostringstream text;
-  text << sectionFile.rdbuf();
-  const SectionTableParse table = parseSectionTable(text.str());
+  const SectionTableParse table = parseSectionTable(std::string(sectionBytes.begin(), sectionBytes.end()));
   if (!table.problem.empty() || table.sections.empty()) {
     std::fprintf(stderr, "fft-summary: %s: %s\n", argv[2],
                  table.problem.empty() ? "no sections" : table.problem.c_str());

@@ -92,8 +92,8 @@ class Arranger {
     note(Instrument::Clap, at(bar, 12), 0.2, 0, velocity, -0.15f);
   }
 
-  // The downbeat that opens a section: crash, a deep kick and a falling
-  // noise sweep over the first bar.
+  // The downbeat that opens a section: a crash and a falling noise sweep
+  // over the first bar and a half.
   void impact(int bar, float velocity, float pan) {
     note(Instrument::Crash, at(bar), 2.0, 0, velocity, pan);
     note(Instrument::Downsweep, at(bar), kSecondsPerBar * 1.5, 0, velocity);
@@ -182,8 +182,9 @@ const std::vector<Section>& fullPieceSections() {
 Score composeFullPiece() {
   Score score;
   Arranger a(score);
-  constexpr int kBars = 72;
-  score.length = kBars * kSecondsPerBar + 4.0;
+  // The sections give the bars; four seconds more let the last chord ring.
+  const Section& last = fullPieceSections().back();
+  score.length = (last.firstBar + last.bars) * kSecondsPerBar + 4.0;
   score.fadeOut = 4.0;
 
   // Intro (bars 0-7): cold wind, bells and a slowly opening pad; from bar 4

@@ -80,10 +80,10 @@ void main()
 
     // The low bands carry the bass as well as the kick: only the kick's
     // peaks above the bass's level light the land up.
-    // drumFFT sums 25 heights of the bent land: bending moves each of them
-    // down by the tube's radius, which is added back so the kick still
-    // reads inside the tube.
-    float drumLevel = drumFFT + 25.0 / 5.0 * tunnelRadiusF * clamp(shapeValue, 0.0, 1.0);
+    // drumFFT is a fifth of the sum of 25 heights; bending moves each of
+    // them down by the tube's radius, so 5 radii are added back and the kick
+    // still reads inside the tube.
+    float drumLevel = drumFFT + 5.0 * tunnelRadiusF * clamp(shapeValue, 0.0, 1.0);
     float drum = 1.0 + 1.2 * smoothstep(0.45, 1.5, drumLevel * drumMultiplier);
     float peak = texture1D(Texture2, (column + 0.5) / 256.0).r;
     float peakGlow = 1.0 - exp(-max(peak, 0.0) * 0.6);

@@ -1,5 +1,5 @@
 // The music's section table (written by soundtrack-gen beside the sync
-// source): one line per section, "NAME START_S END_S START_ROW END_ROW",
+// source, read by fft-summary and the production's data checks): one line per section, "NAME START_S END_S START_ROW END_ROW",
 // where the name may hold blanks; "#" starts a comment line.
 #pragma once
 

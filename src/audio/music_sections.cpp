@@ -1,4 +1,4 @@
-#include "section_table.h"
+#include "audio/music_sections.h"
 
 #include <sstream>
 
