@@ -8,8 +8,8 @@
 
 #include "../tests/drawables/drawables_reference.h"
 #include "drawables/quads.h"
-#include "drawables/fft_grid.h"
-#include "drawables/fft_terrain.h"
+#include "drawables/spectrum_grid.h"
+#include "drawables/spectrum_terrain.h"
 
 namespace {
 constexpr float kMusicSeconds = 180.0f;

@@ -6,11 +6,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/keys.h"
-#include "app/log.h"
-#include "app/profiler.h"
-#include "app/screen.h"
+#include "app/sdl_audio_stream.h"
 #include "app/window.h"
+#include "base/keys.h"
+#include "base/log.h"
+#include "base/profiler.h"
+#include "base/screen.h"
 #include "demo/demo.h"
 
 namespace {
@@ -32,7 +33,8 @@ int main(int, char**) {
     return 1;
   }
 
-  auto demo = std::make_unique<Demo>();
+  // The sound device plays the music and is the show's clock.
+  auto demo = std::make_unique<Demo>(std::make_unique<SdlAudioStream>());
   LimitFrameRate(1000.0);
 
   while (true) {

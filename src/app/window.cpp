@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "app/log.h"
-#include "app/screen.h"
+#include "base/log.h"
+#include "base/screen.h"
 
 namespace {
 constexpr int kDevWidth = 640;

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/keys.h"
+#include "base/keys.h"
 
 struct SDL_Window;
 

@@ -1,14 +1,13 @@
 #include "audio/music_player.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <new>
 
-#include "app/keys.h"
-#include "app/log.h"
-#include "audio/sdl_audio_stream.h"
+#include "base/keys.h"
+#include "base/log.h"
 #include "resources/file_utils.h"
-
-MusicPlayer::MusicPlayer() : MusicPlayer(std::make_unique<SdlAudioStream>()) {}
 
 MusicPlayer::MusicPlayer(std::unique_ptr<AudioStream> audioStream) : stream(std::move(audioStream)) {}
 
@@ -43,6 +42,14 @@ void MusicPlayer::open(std::string musicPath, std::string projectPath, std::stri
   }
 }
 
+FrameValues MusicPlayer::frameValues() const {
+  FrameValues frame;
+  frame.time = time;
+  frame.row = row;
+  std::copy(std::begin(values), std::end(values), std::begin(frame.values));
+  return frame;
+}
+
 double MusicPlayer::readSeconds() { return stream->bytesToSeconds(stream->position()); }
 
 double MusicPlayer::update() {
@@ -52,7 +59,7 @@ double MusicPlayer::update() {
     stream->setVolume(volume);
     started = true;
   }
-  const double row = readSeconds() * kRowsPerSecond;
+  row = readSeconds() * kRowsPerSecond;
   time = static_cast<float>(readSeconds());
   for (int i = 0; i < kSyncTrackCount; ++i) {
     values[i] = tracks[i] ? static_cast<float>(tracks[i]->valueAt(row)) : 0.0f;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "audio/audio_stream.h"
-#include "audio/fft_cache.h"
+#include "audio/spectrum_cache.h"
 #include "audio/sync_track.h"
 
 constexpr int kSyncTrackCount = 64;
@@ -17,12 +17,19 @@ constexpr float kInitialVolume = 100.0f;
 // The music jumps back to the start this close to its end.
 constexpr double kEndOfMusicMargin = 0.05;
 
+// What one frame of the show reads of the music, taken together after
+// update: the music time, the sync row and the 64 sync values. Handed to the
+// passes so none of them reads the player itself.
+struct FrameValues {
+  float time = 0.0f;
+  double row = 0.0;
+  float values[kSyncTrackCount] = {};
+};
+
 class MusicPlayer {
  public:
-  // Plays through SDL audio.
-  MusicPlayer();
-  // Plays through the given stream (a manual clock for offline rendering,
-  // fakes in tests).
+  // Plays through the given stream: the sound device's for the player, a
+  // driven clock for offline rendering, fakes in tests.
   explicit MusicPlayer(std::unique_ptr<AudioStream> audioStream);
   ~MusicPlayer();
   MusicPlayer(const MusicPlayer&) = delete;
@@ -33,13 +40,15 @@ class MusicPlayer {
   void open(std::string musicPath, std::string projectPath, std::string syncBase);
   // Starts playback on the first call; returns this frame's music time.
   double update();
+  // The time, row and values the last update computed.
+  FrameValues frameValues() const;
 
-  // May be replaced before open(), e.g. by a ManualClockStream for offline
-  // rendering; the default SDL stream touches no device until open().
+  // May be replaced before open(); a stream touches no device until open().
   std::unique_ptr<AudioStream> stream;
   float sampleRate = 0.0f;
   float volume = kInitialVolume;
   float time = 0.0f;
+  double row = 0.0;  // sync row of time, 16 per second
   float length = 0.0f;
   bool started = false;
   float values[kSyncTrackCount] = {};

@@ -1,7 +1,7 @@
 #include "camera/camera.h"
 
-#include "app/log.h"
-#include "app/screen.h"
+#include "base/log.h"
+#include "base/screen.h"
 #include "camera/camera_hud.h"
 #include "camera/camera_matrices.h"
 #include "gpu/uniforms.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "camera/camera_key.h"
-#include "camera/vector_math.h"
+#include "base/vector_math.h"
 
 struct CameraHud;
 

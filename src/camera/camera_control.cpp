@@ -1,8 +1,8 @@
 // Camera: the per-frame free-camera step (C toggles it; W/A/S/D step, Q/E
 // change the field of view, the mouse turns the view with the left button
 // held, R/F/T/U/V/Delete edit the key list, Up/Down select a key).
-#include "app/keys.h"
-#include "app/log.h"
+#include "base/keys.h"
+#include "base/log.h"
 #include "camera/camera.h"
 
 namespace {

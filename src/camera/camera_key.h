@@ -3,7 +3,7 @@
 // (camera_key_file.h owns that).
 #pragma once
 
-#include "camera/vector_math.h"
+#include "base/vector_math.h"
 
 struct CameraKey {
   vec3 upVector;

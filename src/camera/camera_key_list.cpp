@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "camera/camera.h"
 #include "camera/camera_key_file.h"
 #include "resources/file_utils.h"

@@ -4,7 +4,7 @@
 // No GL and no globals: the window's aspect ratio is passed in.
 #pragma once
 
-#include "camera/vector_math.h"
+#include "base/vector_math.h"
 
 // pi / 180 in single precision.
 constexpr float kDegreesToRadians = 0.017453292f;

@@ -1,8 +1,19 @@
-// The names the frame code finds resources by, and which sync track drives
-// what, in one place for the pipeline, the blur and the scene.
+// The production in one place: where its files are (program paths, relative
+// to the working directory), the names the frame code finds resources by, and
+// which sync track drives what.
 #pragma once
 
 #include <string>
+
+namespace paths {
+inline const std::string kDataDirectory = "demosrc\\norde\\data";
+inline const std::string kMusic = "demosrc\\norde\\data\\brivel-669.mp3";
+// The sync editor's project: handed to the player, which does not read it.
+inline const std::string kSyncProject = "demosrc\\norde\\data\\nq.rocket";
+// Track files are this prefix + "_<name>.track".
+inline const std::string kSyncBase = "demosrc\\norde\\data\\sync\\";
+inline const std::string kCameraKeys = "demosrc\\norde\\cam1.cam";
+}  // namespace paths
 
 namespace names {
 // Render targets and the registry's full-screen quad.

@@ -1,20 +1,14 @@
-// The three-dimensional part of the show: set-up of the scene's members, the
-// camera step (free camera, key path or orbit), the preparation of terrain,
-// grid, peak lists and peak texture, and the passes that draw into
-// "backbuffer".
+#include "demo/scene.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "app/log.h"
-#include "demo/demo.h"
 #include "demo/production_names.h"
 #include "demo/render_state.h"
 #include "gpu/render_target.h"
 #include "gpu/uniforms.h"
 
 namespace {
-const char* const kCameraKeyFile = "demosrc\\norde\\cam1.cam";
-
 constexpr int kGridSize = 256;
 constexpr int kPresentRow = SpectrumTerrain::kPresentRow;
 constexpr int kHighPointsPerPeak = 15;
@@ -28,49 +22,48 @@ const vec4& pointAt(const SpectrumTerrain& terrain, int row, int column) {
 }
 }  // namespace
 
-void Demo::setUpScene() {
+Scene::Scene(PassResources& passes, Profiler& profiler) : passes_(passes), profiler_(profiler) {
+  // The camera's HUD belongs to its construction, which needs the context.
+  camera.createHud();
+}
+
+void Scene::setUp(ResourceRegistry& registry, float time, const SpectrumView& spectrum) {
   particles.create("particles", kParticleCount);
   grid.create();
   lines.create();
-  camera.load(kCameraKeyFile);
-  addRenderTarget(1024, 4096, kFormatRGBA8, names::kGridTexture);
+  camera.load(paths::kCameraKeys);
+  registry.addRenderTarget(1024, 4096, kFormatRGBA8, names::kGridTexture);
   flying.create("flying", kFlyingCount);
   genCircles.create("genCircles", kParticleCount);
   quadBinary.create("quadBinary", kBinaryCount);
-
-  glGenTextures(1, &peakTexture);
-  glBindTexture(GL_TEXTURE_1D, peakTexture);
-  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  peakTextureWidth = kPeakTextureWidth;
-  const std::vector<float> zeros(kPeakTextureWidth, 0.0f);
-  glTexImage1D(GL_TEXTURE_1D, 0, GL_R32F, peakTextureWidth, 0, GL_RED, GL_FLOAT, zeros.data());
-  glBindTexture(GL_TEXTURE_1D, 0);
+  peakTexture.create(kPeakTextureWidth);
 
   highPoints.reserve(static_cast<size_t>(kHighPointsPerPeak) * kGridSize);
-  terrain.fill(music.time, music.spectrum.view());
+  terrain.fill(time, spectrum);
 }
 
-void Demo::tearDownScene() {
-  if (peakTexture != 0) glDeleteTextures(1, &peakTexture);
-  peakTexture = 0;
-}
-
-void Demo::bindPeakTexture() {
+void Scene::bindPeakTexture() {
   if (!setUniform1i("Texture2", 2)) return;
-  glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_1D, peakTexture);
+  peakTexture.bind(2);
 }
 
-void Demo::CameraStep(double t) {
+template <class Draw>
+void Scene::drawMirrored(const Draw& draw) {
+  setUniformMatrix4("world", worldMatrix.m);
+  draw(1.0f);
+  setUniformMatrix4("world", mirrorMatrix.m);
+  draw(-1.0f);
+}
+
+void Scene::cameraStep(const FrameValues& frame) {
+  const double t = static_cast<double>(frame.time);
   worldMatrix = identityMat4();
   mirrorMatrix = identityMat4();
   for (int r = 0; r < 4; ++r) mirrorMatrix.at(0, r) = -mirrorMatrix.at(0, r);
   normalMatrix = transpose(inverse(worldMatrix));
 
   if (camera.control()) return;
-  const float* v = music.values;
+  const float* v = frame.values;
   if (camera.evaluatePath(keyIndexFromSync(v[kKeyA]), keyIndexFromSync(v[kKeyB]), v[kKeyBlend])) return;
   // No usable keys: circle the origin.
   const float a = static_cast<float>(t * 0.2);
@@ -81,13 +74,12 @@ void Demo::CameraStep(double t) {
   camera.fov = 60.0f;
 }
 
-void Demo::PrepareScene() {
-  const float* v = music.values;
-  const SpectrumView view = music.spectrum.view();
-  terrain.update(music.time, v[kHeightGain], v[kHeightPower], v[kBend], view);
-  profiler.Mark("Fetched FFT data for GRID");
+void Scene::prepare(const FrameValues& frame, const SpectrumCache& spectrum) {
+  const float* v = frame.values;
+  terrain.update(frame.time, v[kHeightGain], v[kHeightPower], v[kBend], spectrum.view());
+  profiler_.Mark("Fetched FFT data for GRID");
   grid.updateGrid(terrain.points, kGridSize, kGridSize);
-  profiler.Mark("Update Grid");
+  profiler_.Mark("Update Grid");
 
   for (int c = 0; c < kGridSize; ++c) {
     const vec4& p = pointAt(terrain, kPresentRow, c);
@@ -104,7 +96,7 @@ void Demo::PrepareScene() {
 
   peakValues.fill(0.0f);
   highPoints.clear();
-  const std::vector<BandStatistics>& statistics = music.spectrum.statistics;
+  const std::vector<BandStatistics>& statistics = spectrum.statistics;
   const size_t peaks = std::min(terrain.peakColumns.size(), terrain.peakStrengths.size());
   for (size_t a = 0; a < peaks; ++a) {
     const int k = terrain.peakColumns[a];
@@ -125,21 +117,20 @@ void Demo::PrepareScene() {
     }
   }
 
-  glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_1D, peakTexture);
-  glTexSubImage1D(GL_TEXTURE_1D, 0, 0, kPeakTextureWidth, GL_RED, GL_FLOAT, peakValues.data());
+  peakTexture.bind(2);
+  peakTexture.upload(peakValues.data());
 }
 
-void Demo::DrawScene() {
-  const float* v = music.values;
-  const float time = music.time;
+void Scene::draw(const FrameValues& frame) {
+  const float* v = frame.values;
+  const float time = frame.time;
 
   // Solid grid, and its mirror image.
   glDisable(GL_CULL_FACE);
   depthOn();
   blendAlpha();
-  if (useProgram(names::kGridShader)) {
-    bindTo(names::kBgTarget, 0);
+  if (passes_.useProgram(names::kGridShader)) {
+    passes_.bindTo(names::kBgTarget, 0);
     bindPeakTexture();
     setUniform1f("time", time);
     setUniform3f("lightPos", v[kLightX], v[kLightY], v[kLightZ]);
@@ -151,13 +142,10 @@ void Demo::DrawScene() {
     setUniform1f("drumMultiplier", v[kDrumMultiplier]);
     camera.setUniforms();
     if (v[kGridAmplitude] != 0.0f) {  // a non-number counts as non-zero
-      setUniformMatrix4("world", worldMatrix.m);
-      grid.draw();
-      setUniformMatrix4("world", mirrorMatrix.m);
-      grid.draw();
+      drawMirrored([&](float) { grid.draw(); });
     }
   }
-  profiler.Mark("Draw FFT Grid");
+  profiler_.Mark("Draw FFT Grid");
 
   // Wire grid over it.
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
@@ -166,8 +154,8 @@ void Demo::DrawScene() {
   glDisable(GL_CULL_FACE);
   depthOn();
   blendAlpha();
-  if (useProgram(names::kWireShader)) {
-    bindTo(names::kBgTarget, 0);
+  if (passes_.useProgram(names::kWireShader)) {
+    passes_.bindTo(names::kBgTarget, 0);
     setUniform1f("time", time);
     setUniform3f("lightPos", v[kLightX], v[kLightY], v[kLightZ]);
     setUniform1f("wireAmplitude", v[kWireAmplitude]);
@@ -175,17 +163,14 @@ void Demo::DrawScene() {
     setUniform1f("drumFFT", drumFFT);
     setUniform1f("drumMultiplier", v[kDrumMultiplier]);
     camera.setUniforms();
-    setUniformMatrix4("world", worldMatrix.m);
-    grid.draw();
-    setUniformMatrix4("world", mirrorMatrix.m);
-    grid.draw();
+    drawMirrored([&](float) { grid.draw(); });
   }
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  profiler.Mark("Draw Lines");
+  profiler_.Mark("Draw Lines");
 
   // The sun: cull off and depth test on, as the wire pass left them.
   glDepthMask(GL_FALSE);
-  if (useProgram(names::kSunShader)) {
+  if (passes_.useProgram(names::kSunShader)) {
     blendAdditive();
     camera.setUniforms();
     setUniform1f("time", time);
@@ -196,11 +181,11 @@ void Demo::DrawScene() {
     particles.draw(kParticleCount);
   }
   glDepthMask(GL_TRUE);
-  profiler.Mark("Draw lightPos");
+  profiler_.Mark("Draw lightPos");
 
   // Flying particles.
   glDepthMask(GL_FALSE);
-  if (useProgram(names::kFlyingShader)) {
+  if (passes_.useProgram(names::kFlyingShader)) {
     blendAlpha();
     camera.setUniforms();
     setUniform1f("time", time);
@@ -208,43 +193,38 @@ void Demo::DrawScene() {
     setUniformMatrix4("world", worldMatrix.m);
     setUniform1f("amplifier", v[kAmplifier]);
     bindPeakTexture();
-    bindTo(names::kPointSprite, 0);
+    passes_.bindTo(names::kPointSprite, 0);
     flying.draw(kFlyingCount);
   }
   glDepthMask(GL_TRUE);
-  profiler.Mark("Draw Flying Particles");
+  profiler_.Mark("Draw Flying Particles");
 
   // A quad on every terrain point, and on the peaks of the present row.
   setCullDepthBlend(false, false, false);
   blendAdditive();
-  if (useProgram(names::kBinaryShader)) {
-    bindTo(names::kBinaryImage, 0);
-    bindTo(names::kBgTarget, 1);
+  if (passes_.useProgram(names::kBinaryShader)) {
+    passes_.bindTo(names::kBinaryImage, 0);
+    passes_.bindTo(names::kBgTarget, 1);
     camera.setUniforms();
     setUniform1f("time", time);
     setUniform1f("binaryValue", v[kBinaryValue]);
     quadBinary.setPositions(terrain.points);
-    setUniformMatrix4("world", worldMatrix.m);
-    setUniform1f("inverse", 1.0f);
-    quadBinary.draw(kBinaryCount);
-    setUniformMatrix4("world", mirrorMatrix.m);
-    setUniform1f("inverse", -1.0f);
-    quadBinary.draw(kBinaryCount);
+    drawMirrored([&](float side) {
+      setUniform1f("inverse", side);
+      quadBinary.draw(kBinaryCount);
+    });
   }
   setCullDepthBlend(false, false, false);
   blendAdditive();
-  if (useProgram(names::kHighShader)) {
-    bindTo(names::kDotImage, 0);
+  if (passes_.useProgram(names::kHighShader)) {
+    passes_.bindTo(names::kDotImage, 0);
     camera.setUniforms();
     setUniform1f("time", time);
     setUniform1f("highValue", v[kHighValue]);
     setUniform1f("highThreshold", v[kHighThreshold]);
     quadBinary.setPositions(highPoints);
     const int count = static_cast<int>(highPoints.size()) - 1;
-    setUniformMatrix4("world", worldMatrix.m);
-    quadBinary.draw(count);
-    setUniformMatrix4("world", mirrorMatrix.m);
-    quadBinary.draw(count);
+    drawMirrored([&](float) { quadBinary.draw(count); });
   }
 
   // Spectrum lines: the present row, then six rows behind it at its x and z.
@@ -258,7 +238,7 @@ void Demo::DrawScene() {
     lines.draw();
   };
   lines.setPoints(rowLine.data(), rowLine.size());
-  if (useProgram(names::kLineShader)) {
+  if (passes_.useProgram(names::kLineShader)) {
     setCullDepthBlend(false, false, false);
     blendAlpha();
     drawLinePair(1.0f);
@@ -268,10 +248,10 @@ void Demo::DrawScene() {
         rowLine[static_cast<size_t>(c)].y = y;
         mirroredRowLine[static_cast<size_t>(c)].y = y;
       }
-      useProgram(names::kLineShader);
+      passes_.useProgram(names::kLineShader);
       lines.setPoints(rowLine.data(), rowLine.size());
       drawLinePair(static_cast<float>(i));
     }
   }
-  profiler.Mark("Draw Spectrum Lines");
+  profiler_.Mark("Draw Spectrum Lines");
 }

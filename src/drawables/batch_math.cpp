@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "drawables/fft_sampling.h"
+#include "drawables/spectrum_sampling.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TARVO_BATCH_AVX2 1

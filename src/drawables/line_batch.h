@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "camera/vector_math.h"
-#include "gpu/gl.h"
+#include "base/vector_math.h"
+#include "gpu/gl_handle.h"
 
 class LineBatch {
  public:
@@ -35,8 +35,8 @@ class LineBatch {
   size_t controlPointOffset(int which) const { return 12 * static_cast<size_t>(which) * segmentCount; }
   size_t texCoordOffset() const { return 48 * static_cast<size_t>(segmentCount); }
 
-  GLuint vertexBuffer = 0;
-  GLuint indexBuffer = 0;
+  BufferHandle vertexBuffer;
+  BufferHandle indexBuffer;
   std::vector<float> vertices;  // p0, p1, p2, p3 (vec3 per vertex), then texture coordinates
   std::vector<uint32_t> indices;
   int32_t segmentCount = 0;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "drawables/work_splitter.h"
+#include "base/work_splitter.h"
 #include "gpu/buffers.h"
 #include "gpu/uniforms.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "camera/vector_math.h"
-#include "gpu/gl.h"
+#include "base/vector_math.h"
+#include "gpu/gl_handle.h"
 #include "resources/data_object.h"
 
 class Quads : public DataObject {
@@ -36,8 +36,8 @@ class Quads : public DataObject {
   // Float offset of the texture coordinates.
   size_t texCoordOffset() const { return 16 * static_cast<size_t>(quadCount); }
 
-  GLuint vertexBuffer = 0;
-  GLuint indexBuffer = 0;
+  BufferHandle vertexBuffer;
+  BufferHandle indexBuffer;
   std::vector<float> vertices;  // positions (vec4 per vertex), then texture coordinates
   std::vector<uint32_t> indices;
   int32_t quadCount = 0;

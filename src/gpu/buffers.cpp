@@ -1,9 +1,9 @@
 #include "gpu/buffers.h"
 
-GLuint createBuffer(const void* data, size_t bytes, GLenum usage) {
+BufferHandle createBuffer(const void* data, size_t bytes, GLenum usage) {
   GLuint buffer = 0;
   glGenBuffers(1, &buffer);
   glBindBuffer(GL_ARRAY_BUFFER, buffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), data, usage);
-  return buffer;
+  return BufferHandle(buffer);
 }

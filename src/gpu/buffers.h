@@ -6,12 +6,12 @@
 #include <cstddef>
 #include <vector>
 
-#include "gpu/gl.h"
+#include "gpu/gl_handle.h"
 
 // Generates a buffer, binds it to GL_ARRAY_BUFFER and specifies its bytes.
-GLuint createBuffer(const void* data, size_t bytes, GLenum usage = GL_STATIC_DRAW);
+BufferHandle createBuffer(const void* data, size_t bytes, GLenum usage = GL_STATIC_DRAW);
 
 template <class T>
-GLuint createBuffer(const std::vector<T>& data, GLenum usage = GL_STATIC_DRAW) {
+BufferHandle createBuffer(const std::vector<T>& data, GLenum usage = GL_STATIC_DRAW) {
   return createBuffer(data.data(), data.size() * sizeof(T), usage);
 }

@@ -1,7 +1,7 @@
 #include "gpu/mesh.h"
 
 
-#include "app/log.h"
+#include "base/log.h"
 #include "gpu/buffers.h"
 #include "gpu/uniforms.h"
 #include "resources/file_utils.h"

@@ -7,19 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "gpu/gl.h"
+#include "gpu/gl_handle.h"
 #include "gpu/mesh_parser.h"
 #include "resources/data_object.h"
 
 // Fields and drawing shared by both mesh classes.
 class MeshGeometry : public DataObject {
  public:
-  static constexpr GLuint kNoBuffer = 0xFFFFFFFF;
+  // A mesh whose file was refused has no buffers.
+  static constexpr GLuint kNoBuffer = 0;
 
   void drawMesh() override;
 
-  GLuint vertexBuffer = kNoBuffer;
-  GLuint indexBuffer = kNoBuffer;
+  BufferHandle vertexBuffer;
+  BufferHandle indexBuffer;
   int32_t triangleCount = 0;
   int32_t vertexCount = 0;
   int32_t indexCount = 0;

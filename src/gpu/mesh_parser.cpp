@@ -38,12 +38,6 @@ vec3 readVertex(const unsigned char* bytes) {
   return {readFloatLE(bytes), readFloatLE(bytes + 4), readFloatLE(bytes + 8)};
 }
 
-vec3 difference(const vec3& a, const vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-
-vec3 crossProduct(const vec3& a, const vec3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
 vec3 xyz(const vec4& p) { return {p.x, p.y, p.z}; }
 
 MeshData refuse(MeshData mesh, std::string reason) {
@@ -67,16 +61,8 @@ int trianglesPerElement(int32_t shape) {
   }
 }
 
-vec3 normalise(const vec3& v) {
-  const float squares = v.x * v.x + v.y * v.y + v.z * v.z;
-  const float length = static_cast<float>(std::sqrt(static_cast<double>(squares)));
-  if (!(length > 0.0f)) return {0.0f, 0.0f, 0.0f};
-  const float reciprocal = 1.0f / length;
-  return {v.x * reciprocal, v.y * reciprocal, v.z * reciprocal};
-}
-
 vec3 faceNormal(const vec3& p0, const vec3& p1, const vec3& p2) {
-  return normalise(crossProduct(normalise(difference(p1, p0)), normalise(difference(p2, p0))));
+  return normalizeOrZero(cross(normalizeOrZero(p1 - p0), normalizeOrZero(p2 - p0)));
 }
 
 MeshData parseRawGeometry(const unsigned char* data, size_t size) {
@@ -215,7 +201,7 @@ MeshData parseIndexedGeometry(const unsigned char* data, size_t size) {
     }
   }
   mesh.normals.reserve(sums.size());
-  for (const vec3& sum : sums) mesh.normals.push_back(normalise(sum));
+  for (const vec3& sum : sums) mesh.normals.push_back(normalizeOrZero(sum));
   return mesh;
 }
 

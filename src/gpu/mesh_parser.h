@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/vector_math.h"
+#include "base/vector_math.h"
 
 struct MeshData {
   std::vector<vec4> positions;  // w = element number (raw) or vertex index
@@ -31,10 +31,9 @@ struct MeshData {
 // other shape.
 int trianglesPerElement(int32_t shape);
 
-// normalise(normalise(p1 - p0) x normalise(p2 - p0)); a zero-length vector
-// normalises to zero, so degenerate triangles give (0, 0, 0).
+// normalizeOrZero(normalizeOrZero(p1 - p0) x normalizeOrZero(p2 - p0)), so
+// degenerate triangles give (0, 0, 0).
 vec3 faceNormal(const vec3& p0, const vec3& p1, const vec3& p2);
-vec3 normalise(const vec3& v);
 
 MeshData parseRawGeometry(const unsigned char* data, size_t size);
 MeshData parseIndexedGeometry(const unsigned char* data, size_t size);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "gpu/gl.h"
+#include "gpu/gl_handle.h"
 #include "resources/data_object.h"
 
 class Quad : public DataObject {
@@ -18,8 +18,8 @@ class Quad : public DataObject {
   // through the attribute "pos". The argument is unused.
   void drawQuad(int unused) override;
 
-  GLuint vertexBuffer = 0;
-  GLuint indexBuffer = 0;
+  BufferHandle vertexBuffer;
+  BufferHandle indexBuffer;
 
  private:
   void createBuffers();

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/keys.h"
-#include "app/log.h"
+#include "base/keys.h"
+#include "base/log.h"
 #include "gpu/screen_framebuffer.h"
 #include "gpu/texture_binding.h"
 #include "resources/file_utils.h"
@@ -114,28 +114,31 @@ void RenderTarget2D::initialise(const std::string& targetName) {
   isActive = false;
 }
 
-bool RenderTarget2D::create(int targetWidth, int targetHeight, int format) {
-  width = static_cast<float>(targetWidth);
-  height = static_cast<float>(targetHeight);
-
-  glGenTextures(1, &colorTexture);
+const char* ColorDepthFramebuffer::createAttachments(int width, int height, int format) {
+  colorTexture = generateTexture();
   glBindTexture(GL_TEXTURE_2D, colorTexture);
-  defineColorStorage(format, targetWidth, targetHeight);
+  defineColorStorage(format, width, height);
 
-  glGenFramebuffersEXT(1, &framebuffer);
+  framebuffer = generateFramebuffer();
   glBindFramebufferEXT(GL_FRAMEBUFFER, framebuffer);
   glFramebufferTexture2DEXT(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture, 0);
 
-  glGenRenderbuffersEXT(1, &depthBuffer);
+  depthBuffer = generateRenderbuffer();
   glBindRenderbufferEXT(GL_RENDERBUFFER, depthBuffer);
-  glRenderbufferStorageEXT(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, targetWidth, targetHeight);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
   glFramebufferRenderbufferEXT(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
 
   const char* problem = framebufferProblem(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER));
-  // The window's framebuffer is made current again in both cases, so a
+  // The screen's framebuffer is made current again in both cases, so a
   // broken target never swallows the drawing meant for the screen.
   glBindFramebufferEXT(GL_FRAMEBUFFER, screenFramebuffer());
-  if (problem) {
+  return problem;
+}
+
+bool RenderTarget2D::create(int targetWidth, int targetHeight, int format) {
+  width = static_cast<float>(targetWidth);
+  height = static_cast<float>(targetHeight);
+  if (const char* problem = createAttachments(targetWidth, targetHeight, format)) {
     Log("%s", problem);
     return false;
   }

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "gpu/gl.h"
+#include "gpu/gl_handle.h"
 #include "resources/data_object.h"
 
 // Colour formats chosen at creation.
@@ -35,7 +35,21 @@ std::string captureFileName(int32_t firstNumber,
 // start with the top row).
 void flipRows(std::vector<unsigned char>& pixels, size_t rowBytes, size_t rowCount);
 
-class RenderTarget2D : public DataObject {
+// A colour texture and a 24-bit depth buffer attached to one framebuffer:
+// what a render target, and the renderer's off-screen image, draw into.
+struct ColorDepthFramebuffer {
+  // Creates the three objects at the size, level 0 of the colour texture in
+  // the format (RenderTargetFormat). Returns null when the framebuffer is
+  // complete, otherwise the reason ("FBO ...\n"). Either way the screen's
+  // framebuffer is bound afterwards.
+  const char* createAttachments(int width, int height, int format);
+
+  TextureHandle colorTexture;
+  FramebufferHandle framebuffer;
+  RenderbufferHandle depthBuffer;
+};
+
+class RenderTarget2D : public DataObject, public ColorDepthFramebuffer {
  public:
   // relative: (int)(size * 1920) by (int)(size * 1080); otherwise (int)size
   // square.
@@ -54,9 +68,6 @@ class RenderTarget2D : public DataObject {
   // Whether the framebuffer was complete at creation.
   bool complete() const { return isComplete; }
 
-  GLuint colorTexture = 0;
-  GLuint framebuffer = 0;
-  GLuint depthBuffer = 0;
   float width = 0.0f;
   float height = 0.0f;
   GLint savedViewport[4] = {0, 0, 0, 0};

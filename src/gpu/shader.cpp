@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "gpu/shader_source.h"
 #include "resources/file_utils.h"
 
@@ -58,20 +58,18 @@ bool Shader::load(std::string shaderPath) {
     includeTimes.push_back(fileModificationTime(includePath));
   }
 
-  fragmentShader = compileStage(source.fragmentText, GL_FRAGMENT_SHADER);
-  vertexShader = compileStage(source.vertexText, GL_VERTEX_SHADER);
+  fragmentShader.reset(compileStage(source.fragmentText, GL_FRAGMENT_SHADER));
+  vertexShader.reset(compileStage(source.vertexText, GL_VERTEX_SHADER));
   const GLint linked = linkProgram(vertexShader, fragmentShader, shaderPath);
   if (linked == kLinkFailed) {
     reportCompileFailure(fragmentShader, "fragment", shaderPath);
     reportCompileFailure(vertexShader, "vertex", shaderPath);
     // Nothing will use the stages of a program that did not link.
-    glDeleteShader(fragmentShader);
-    glDeleteShader(vertexShader);
-    fragmentShader = 0;
-    vertexShader = 0;
+    fragmentShader.reset();
+    vertexShader.reset();
     return false;
   }
-  program = static_cast<GLuint>(linked);
+  program.reset(static_cast<GLuint>(linked));
   return true;
 }
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "gpu/gl.h"
+#include "gpu/gl_handle.h"
 #include "resources/data_object.h"
 
 class Shader : public DataObject {
@@ -29,7 +29,7 @@ class Shader : public DataObject {
   // failed program object is deleted).
   GLint linkProgram(GLuint vertexShader, GLuint fragmentShader, const std::string& shaderPath);
 
-  GLuint vertexShader = 0;
-  GLuint fragmentShader = 0;
-  GLuint program = 0;
+  ShaderHandle vertexShader;
+  ShaderHandle fragmentShader;
+  ProgramHandle program;
 };

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "gpu/texture_binding.h"
 #include "resources/file_utils.h"
 
@@ -93,7 +93,7 @@ bool Texture::load(std::string imagePath) {
     isSRGB = true;
   }
 
-  glGenTextures(1, &texture);
+  texture = generateTexture();
   glBindTexture(GL_TEXTURE_2D, texture);
   // Rows of three-channel images are tightly packed, not padded to 4 bytes.
   GLint savedAlignment = 4;

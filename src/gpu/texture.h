@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "gpu/gl.h"
+#include "gpu/gl_handle.h"
 #include "resources/data_object.h"
 
 class Texture : public DataObject {
@@ -21,7 +21,7 @@ class Texture : public DataObject {
   int channels = 0;  // as the decoder reports the file
   bool isHDR = false;
   bool isSRGB = false;
-  GLuint texture = 0;
+  TextureHandle texture;
   // What level 0 was defined with (images of one or two channels are
   // expanded to four before the upload).
   GLenum internalFormat = 0;

@@ -1,6 +1,6 @@
 #include "gpu/texture_binding.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "gpu/uniforms.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "gpu/uniforms.h"
 
-#include "app/screen.h"
+#include "base/screen.h"
 
 GLuint currentProgram() {
   GLint program = 0;

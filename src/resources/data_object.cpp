@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace {
 void consoleLine(const std::string& text) { std::cout << text << std::endl; }

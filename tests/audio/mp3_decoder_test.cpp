@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "audio/fft_analysis.h"
+#include "audio/spectrum_analysis.h"
 #include "audio_test_util.h"
 #include "support/test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/keys.h"
+#include "base/keys.h"
 #include "audio/manual_clock_stream.h"
 #include "audio_test_util.h"
 #include "support/test_support.h"

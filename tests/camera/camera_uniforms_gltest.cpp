@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/screen.h"
+#include "base/screen.h"
 #include "camera/camera.h"
 #include "camera/camera_hud.h"
 #include "camera/camera_matrices.h"

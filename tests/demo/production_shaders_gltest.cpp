@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/screen.h"
+#include "base/screen.h"
 #include "gpu/quad.h"
 #include "gpu/render_target.h"
 #include "gpu/shader.h"

@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "drawables/fft_sampling.h"
+#include "drawables/spectrum_sampling.h"
 
 namespace {
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }

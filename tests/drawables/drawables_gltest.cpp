@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/screen.h"
+#include "base/screen.h"
 #include "drawables/line_batch.h"
 #include "drawables/quads.h"
-#include "drawables/fft_grid.h"
+#include "drawables/spectrum_grid.h"
 #include "gpu/gl.h"
 #include "support/test_support.h"
 

@@ -9,8 +9,8 @@
 #include <cmath>
 #include <vector>
 
-#include "camera/vector_math.h"
-#include "drawables/fft_sampling.h"
+#include "base/vector_math.h"
+#include "drawables/spectrum_sampling.h"
 
 namespace reference {
 

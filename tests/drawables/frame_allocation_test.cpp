@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "drawables/quads.h"
-#include "drawables/fft_grid.h"
-#include "drawables/fft_terrain.h"
+#include "drawables/spectrum_grid.h"
+#include "drawables/spectrum_terrain.h"
 #include "drawables_reference.h"
 
 namespace {

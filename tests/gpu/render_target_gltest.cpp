@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/screen.h"
+#include "base/screen.h"
 #include "gpu/quad.h"
 #include "gpu/render_target.h"
 #include "gpu/shader.h"

@@ -2,7 +2,7 @@
 // focus and the mouse are set directly. Installs itself for its lifetime.
 #pragma once
 
-#include "app/keys.h"
+#include "base/keys.h"
 
 class FakeInput : public KeyStateTable {
  public:

@@ -2,7 +2,7 @@
 // sections of a soundtrack by how much low and high energy they carry.
 #pragma once
 
-#include "audio/fft_table_view.h"
+#include "audio/spectrum_view.h"
 
 // Mean of bands [firstBand, lastBand] over the frames whose time lies in
 // [startSeconds, endSeconds). Bands and frames are clamped to the table;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/fft_cache_format.h"
+#include "audio/spectrum_cache_format.h"
 #include "band_summary.h"
 #include "resources/file_utils.h"
 #include "audio/music_sections.h"

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/window.h"
-#include "demo/offline_renderer.h"
-#include "demo/render_options.h"
+#include "render/offline_renderer.h"
+#include "render/render_options.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -1,0 +1,73 @@
+// The three-dimensional part of the show: the spectrum landscape (terrain,
+// solid and wire grid), the sun, the flying particles, the quads on every
+// terrain point and on the peaks, the spectrum lines, and the camera that
+// looks at them. Sets up its members, steps the camera, prepares the frame's
+// lists and peak texture, and draws into whatever target is bound
+// ("backbuffer"). Reads the music only through the frame's values.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "audio/music_player.h"
+#include "base/profiler.h"
+#include "base/vector_math.h"
+#include "camera/camera.h"
+#include "demo/pass_resources.h"
+#include "drawables/line_batch.h"
+#include "drawables/quads.h"
+#include "drawables/spectrum_grid.h"
+#include "drawables/spectrum_terrain.h"
+#include "gpu/texture_1d.h"
+
+constexpr int kPeakTextureWidth = 256;
+
+class Scene {
+ public:
+  // Makes the camera's HUD, so it needs a current GL context.
+  Scene(PassResources& passes, Profiler& profiler);
+
+  // Batches, grid, lines, camera keys, the "gridTexture" target and the peak
+  // texture; the terrain's first content from the music at its time.
+  void setUp(ResourceRegistry& registry, float time, const SpectrumView& spectrum);
+
+  // World matrices, then the free camera, the key path or the orbit.
+  void cameraStep(const FrameValues& frame);
+  // Terrain, grid, present-row lines, drum level, peak lists and texture.
+  void prepare(const FrameValues& frame, const SpectrumCache& spectrum);
+  // Every pass of the scene, with profiler marks between them.
+  void draw(const FrameValues& frame);
+
+  // Members in construction order.
+  Quads particles;
+  LineBatch lines;
+  SpectrumTerrain terrain;
+  SpectrumGrid grid;
+  Camera camera;
+  Quads flying;
+  Quads genCircles;
+  Quads quadBinary;
+  Texture1D peakTexture;
+  std::array<float, kPeakTextureWidth> peakValues{};
+
+ private:
+  // Makes the peak texture the 1D texture of unit 2 when the program samples
+  // "Texture2".
+  void bindPeakTexture();
+  // Runs draw once with the world matrix as "world" and once with its mirror
+  // image; draw gets +1 or -1 for the side.
+  template <class Draw>
+  void drawMirrored(const Draw& draw);
+
+  PassResources& passes_;
+  Profiler& profiler_;
+
+  // Per-frame lists, kept across frames so a steady frame does not allocate.
+  std::array<vec3, 256> rowLine{};
+  std::array<vec3, 256> mirroredRowLine{};
+  std::vector<vec4> highPoints;
+  float drumFFT = 0.0f;
+  mat4 worldMatrix;
+  mat4 mirrorMatrix;
+  mat4 normalMatrix;
+};

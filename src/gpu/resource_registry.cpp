@@ -1,0 +1,82 @@
+#include "gpu/resource_registry.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+#include "gpu/mesh.h"
+#include "gpu/quad.h"
+#include "gpu/render_target.h"
+#include "gpu/shader.h"
+#include "gpu/texture.h"
+#include "resources/file_utils.h"
+
+namespace {
+const char* const kScreenQuadName = "screenSpace";
+const char* const kRenderTargetKind = "RenderTarget2D";
+
+// One row of the type table: which files a class takes and how to make one.
+struct LoaderEntry {
+  const std::vector<std::string>& extensions;
+  std::function<std::unique_ptr<DataObject>()> create;
+};
+
+void reportMissing(std::string_view name) {
+  std::fputs("Sorry bud, couldn't find: ", stdout);
+  std::fwrite(name.data(), 1, name.size(), stdout);
+  std::fflush(stdout);
+}
+}  // namespace
+
+ResourceRegistry::ResourceRegistry() {
+  using Clock = std::chrono::steady_clock;
+  secondsPerCount = static_cast<double>(Clock::period::num) / static_cast<double>(Clock::period::den);
+  elapsed = 0.0;
+  startCount = static_cast<int64_t>(Clock::now().time_since_epoch().count());
+  add(std::make_unique<Quad>(kScreenQuadName));
+}
+
+ResourceRegistry::~ResourceRegistry() = default;
+
+void ResourceRegistry::add(std::unique_ptr<DataObject> object) {
+  if (object) objects.push_back(std::move(object));
+}
+
+void ResourceRegistry::loadDirectory(const std::string& directory) {
+  std::printf("loading from %s\n", directory.c_str());
+  std::fflush(stdout);
+  const LoaderEntry loaders[] = {
+      {shaderExtensions, [] { return std::make_unique<Shader>(); }},
+      {textureExtensions, [] { return std::make_unique<Texture>(); }},
+      {rawGeometryExtensions, [] { return std::make_unique<rawGeometry>(); }},
+      {indexedGeometryExtensions, [] { return std::make_unique<IndexedGeometry>(); }},
+  };
+  for (const LoaderEntry& loader : loaders) {
+    for (const std::string& filePath : listDirectory(loader.extensions, directory)) {
+      std::unique_ptr<DataObject> object = loader.create();
+      if (object->load(filePath)) add(std::move(object));
+    }
+  }
+}
+
+DataObject* ResourceRegistry::find(std::string_view name) {
+  for (const std::unique_ptr<DataObject>& object : objects) {
+    if (object->name == name) return object.get();
+  }
+  reportMissing(name);
+  return nullptr;
+}
+
+void ResourceRegistry::addRenderTarget(int format, bool relative, float size, const std::string& name) {
+  add(std::make_unique<RenderTarget2D>(format, relative, size, name));
+}
+
+void ResourceRegistry::addRenderTarget(int width, int height, int format, const std::string& name) {
+  add(std::make_unique<RenderTarget2D>(width, height, format, name));
+}
+
+void ResourceRegistry::endActiveRenderTargets(int) {
+  for (const std::unique_ptr<DataObject>& object : objects) {
+    if (object->kind == kRenderTargetKind && object->active()) object->end(true);
+  }
+}
