@@ -9,22 +9,13 @@
 #include <string>
 
 #include "audio/audio_stream.h"
+#include "audio/frame_values.h"
 #include "audio/spectrum_cache.h"
 #include "audio/sync_track.h"
 
-constexpr int kSyncTrackCount = 64;
 constexpr float kInitialVolume = 100.0f;
 // The music jumps back to the start this close to its end.
 constexpr double kEndOfMusicMargin = 0.05;
-
-// What one frame of the show reads of the music, taken together after
-// update: the music time, the sync row and the 64 sync values. Handed to the
-// passes so none of them reads the player itself.
-struct FrameValues {
-  float time = 0.0f;
-  double row = 0.0;
-  float values[kSyncTrackCount] = {};
-};
 
 class MusicPlayer {
  public:

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <fstream>
 
-#include "base/log.h"
 #include "audio/audio_stream.h"
 #include "audio/spectrum_analysis.h"
 #include "audio/spectrum_cache_format.h"
+#include "base/log.h"
 #include "resources/file_utils.h"
 
 std::string SpectrumCache::cacheFileName(const std::string& musicPath) {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "camera/camera_key.h"
 #include "base/vector_math.h"
+#include "camera/camera_key.h"
 
 struct CameraHud;
 

@@ -6,13 +6,14 @@
 #include <string>
 
 namespace paths {
-inline const std::string kDataDirectory = "demosrc\\norde\\data";
-inline const std::string kMusic = "demosrc\\norde\\data\\brivel-669.mp3";
+inline const std::string kProduction = "demosrc\\norde";
+inline const std::string kDataDirectory = kProduction + "\\data";
+inline const std::string kMusic = kDataDirectory + "\\brivel-669.mp3";
 // The sync editor's project: handed to the player, which does not read it.
-inline const std::string kSyncProject = "demosrc\\norde\\data\\nq.rocket";
+inline const std::string kSyncProject = kDataDirectory + "\\nq.rocket";
 // Track files are this prefix + "_<name>.track".
-inline const std::string kSyncBase = "demosrc\\norde\\data\\sync\\";
-inline const std::string kCameraKeys = "demosrc\\norde\\cam1.cam";
+inline const std::string kSyncBase = kDataDirectory + "\\sync\\";
+inline const std::string kCameraKeys = kProduction + "\\cam1.cam";
 }  // namespace paths
 
 namespace names {

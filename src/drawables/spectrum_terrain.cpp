@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "drawables/batch_math.h"
 #include "base/work_splitter.h"
+#include "drawables/batch_math.h"
 
 namespace {
 constexpr double kPi = 3.141592;                 // the bend's own value of pi

@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "base/screen.h"
 #include "audio/manual_clock_stream.h"
+#include "base/screen.h"
 #include "demo/demo.h"
-#include "render/frame_sink.h"
 #include "demo/production_names.h"
 #include "gpu/gl.h"
 #include "gpu/offscreen_image.h"
 #include "gpu/screen_framebuffer.h"
+#include "render/frame_sink.h"
 #include "resources/file_utils.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "base/keys.h"
 #include "audio/manual_clock_stream.h"
 #include "audio_test_util.h"
+#include "base/keys.h"
 #include "support/test_support.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include "gpu/mesh.h"
 #include "gpu/quad.h"
 #include "gpu/render_target.h"
+#include "gpu/resource_registry.h"
 #include "gpu/shader.h"
 #include "gpu/texture.h"
-#include "gpu/resource_registry.h"
 #include "support/test_support.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "audio/music_sections.h"
 #include "audio/spectrum_cache_format.h"
 #include "band_summary.h"
 #include "resources/file_utils.h"
-#include "audio/music_sections.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

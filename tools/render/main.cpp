@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "base/log.h"
 #include "app/window.h"
+#include "base/log.h"
 #include "render/offline_renderer.h"
 #include "render/render_options.h"
 
