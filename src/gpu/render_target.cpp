@@ -61,13 +61,6 @@ const char* framebufferProblem(GLenum status) {
   }
 }
 
-void generateMipmaps() {
-  if (glGenerateMipmapEXT) {
-    glGenerateMipmapEXT(GL_TEXTURE_2D);
-  } else {
-    glGenerateMipmap(GL_TEXTURE_2D);
-  }
-}
 }  // namespace
 
 std::string captureFileName(int32_t firstNumber,

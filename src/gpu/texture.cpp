@@ -28,14 +28,6 @@ std::vector<T> expandToRGBA(const T* pixels, size_t pixelCount, int channels, T 
   return rgba;
 }
 
-void generateMipmaps() {
-  if (glGenerateMipmapEXT) {
-    glGenerateMipmapEXT(GL_TEXTURE_2D);
-  } else {
-    glGenerateMipmap(GL_TEXTURE_2D);
-  }
-}
-
 bool hasRadianceSignature(const std::string& osFilePath) {
   FILE* file = std::fopen(osFilePath.c_str(), "rb");
   if (!file) return false;

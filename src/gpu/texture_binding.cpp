@@ -36,3 +36,11 @@ void bindTextureToUnit(GLuint texture, double width, double height, int unit, in
   const std::pair<float, float> texel = texelSizeOf(width, height);
   setUniform2f(kTexelNames[unit], texel.first, texel.second);
 }
+
+void generateMipmaps() {
+  if (glGenerateMipmapEXT) {
+    glGenerateMipmapEXT(GL_TEXTURE_2D);
+  } else {
+    glGenerateMipmap(GL_TEXTURE_2D);
+  }
+}

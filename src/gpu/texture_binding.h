@@ -1,4 +1,4 @@
-// The texture binding steps shared by Texture and RenderTarget2D: sampler
+// The texture steps shared by Texture and RenderTarget2D: mipmaps, sampler
 // uniform "Texture<unit>", texture, filters and wrap on that unit, and the
 // texel-size uniform "texel<unit>". Units 0..8 only.
 #pragma once
@@ -16,3 +16,6 @@ std::pair<float, float> texelSizeOf(double width, double height);
 // size. A unit outside 0..kMaxTextureUnit is refused with a log line.
 void bindTextureToUnit(GLuint texture, double width, double height, int unit, int minFilter,
                        int magFilter, int wrap);
+
+// Builds the mipmap chain of the 2D texture bound on the active unit.
+void generateMipmaps();
