@@ -1,29 +1,75 @@
-// Entry point of the player: clears the last run's log, opens the window and
-// GL context, runs the frame loop until Escape, window close or the end of
-// the show, then tears down in reverse order.
+// Entry point of the player: reads its options, clears the last run's log,
+// opens the window and GL context, runs the frame loop until Escape, window
+// close or the end of the show, then tears down in reverse order. Without
+// arguments it plays the show full screen exactly as it always has; options
+// add a window size, a start time, a loop, muting and the live authoring
+// mode.
 #include <GL/glew.h>
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "app/player_options.h"
 #include "app/sdl_audio_stream.h"
 #include "app/window.h"
+#include "audio/music_sections.h"
 #include "base/keys.h"
 #include "base/log.h"
 #include "base/profiler.h"
 #include "base/screen.h"
 #include "demo/demo.h"
+#include "demo/production_names.h"
+#include "live/live_session.h"
+#include "resources/file_utils.h"
 
 namespace {
 const char* const kClassName = "tarvo-window";
+const char* const kLiveTitle = "tarvo";
+
+// The production's sections, for times given by name; empty without a table.
+std::vector<MusicSection> readSections() {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(paths::kSections), bytes)) return {};
+  return parseSectionTable(std::string(bytes.begin(), bytes.end())).sections;
 }
 
-int main(int, char**) {
+int usageError(const std::string& error) {
+  std::fprintf(stderr, "tarvo: %s\n(tarvo --help explains the options)\n", error.c_str());
+  return 2;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const ParsedPlayerOptions parsed = parsePlayerOptions(std::vector<std::string>(argv + 1, argv + argc));
+  const PlayerOptions& options = parsed.options;
+  if (options.help) {
+    std::fputs(playerUsage().c_str(), stdout);
+    return 0;
+  }
+  if (!parsed.error.empty()) return usageError(parsed.error);
+  LiveSettings settings;
+  if (options.any()) {
+    ResolvedTimes times;
+    std::string error;
+    if (!resolvePlayerTimes(options, readSections(), times, error)) return usageError(error);
+    settings.live = options.live;
+    settings.hasStart = times.hasStart;
+    settings.start = times.start;
+    settings.hasLoop = times.hasLoop;
+    settings.loopFrom = times.loopFrom;
+    settings.loopTo = times.loopTo;
+    settings.mute = options.mute;
+  }
+
   std::remove(logFileName.c_str());
 
   GLWindow window;
   Log("->Initializing GL Window\n");
-  if (!OpenWindow(window, true, kClassName)) {
+  const bool opened = options.windowed ? OpenSizedWindow(window, options.width, options.height, kLiveTitle)
+                                       : OpenWindow(window, true, kClassName);
+  if (!opened) {
     Log("error::no window, nothing to show\n");
     return 1;
   }
@@ -35,6 +81,8 @@ int main(int, char**) {
 
   // The sound device plays the music and is the show's clock.
   auto demo = std::make_unique<Demo>(std::make_unique<SdlAudioStream>());
+  std::unique_ptr<LiveSession> session;
+  if (options.any()) session = std::make_unique<LiveSession>(*demo, settings);
   LimitFrameRate(1000.0);
 
   while (true) {
@@ -44,12 +92,17 @@ int main(int, char**) {
           static_cast<double>(screenHeight), static_cast<double>(screenAspect));
     }
     if (EscapeRequested()) break;
-    // The frame that reaches the end of the music is not presented.
-    if (!demo->Frame()) break;
+    if (session) session->beforeFrame();
+    // The frame that reaches the end of the music is not presented, unless
+    // the live mode holds it there or a loop goes on.
+    if (!demo->Frame() && !(session && session->keepsGoingAfterEnd())) break;
+    if (session) session->drawOverlay(static_cast<int>(screenWidth), static_cast<int>(screenHeight));
     SwapBuffers(window);
     DumpLogOnKey();
+    if (session) session->framePresented();
   }
 
+  session.reset();
   demo.reset();
   ReleaseGLContext(window);
   return 0;

@@ -119,6 +119,24 @@ void SdlAudioStream::play(bool restart) {
   }
 }
 
+void SdlAudioStream::pause() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!playing_) return;
+  // Resuming goes on from what was heard, not from what the device had
+  // already been handed.
+  const int64_t frame = std::max(lastReported_, estimatedFrame(Clock::now()));
+  playing_ = false;
+  cursorFrame_ = frame;
+  segmentStart_ = frame;
+  lastReported_ = frame;
+  anchorAt(frame);
+}
+
+bool SdlAudioStream::playing() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return playing_;
+}
+
 void SdlAudioStream::setVolume(float volume) {
   std::lock_guard<std::mutex> lock(mutex_);
   gain_ = playbackGain(volume);

@@ -22,6 +22,8 @@ class SdlAudioStream : public AudioStream {
   void openDecoded(DecodedAudio audio) override;
   void start() override;
   void play(bool restart) override;
+  void pause() override;
+  bool playing() const override;
   void setVolume(float volume) override;
   int64_t position() override;
   void setPosition(int64_t bytes) override;

@@ -20,6 +20,12 @@ int virtualKeyOf(SDL_Keycode key) {
     case SDLK_UP: return vk::Up;
     case SDLK_DOWN: return vk::Down;
     case SDLK_DELETE: return vk::Delete;
+    case SDLK_SPACE: return vk::Space;
+    case SDLK_LEFT: return vk::Left;
+    case SDLK_RIGHT: return vk::Right;
+    case SDLK_PAGEUP: return vk::PageUp;
+    case SDLK_PAGEDOWN: return vk::PageDown;
+    case SDLK_HOME: return vk::Home;
     default: return -1;
   }
 }
@@ -80,6 +86,25 @@ bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className)
   setScreenMetrics(width, height);
   Log("ScreenSize = %dx%d with aspect ratio of %f\n", width, height,
       static_cast<double>(screenAspect));
+  SDL_ShowWindow(window.window);
+  setInputSource(&window.keys);
+  return true;
+}
+
+bool OpenSizedWindow(GLWindow& window, int width, int height, const std::string& title) {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    Log("error::no window system: %s\n", SDL_GetError());
+    return false;
+  }
+  Log("\tWindow = %dx%d\n", width, height);
+  window.window = createWindow(window, title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                               height, SDL_WINDOW_RESIZABLE);
+  if (!window.window) {
+    Log("error::could not create the window: %s\n", SDL_GetError());
+    return false;
+  }
+  setScreenMetrics(width, height);
+  Log("ScreenSize = %dx%d with aspect ratio of %f\n", width, height, static_cast<double>(screenAspect));
   SDL_ShowWindow(window.window);
   setInputSource(&window.keys);
   return true;

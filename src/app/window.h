@@ -21,6 +21,10 @@ struct GLWindow {
 // the video system or the window cannot be created (logged).
 bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className);
 
+// A resizable window of the given size (the live authoring mode's, and
+// --window's); sets the screen metrics. False (logged) like OpenWindow.
+bool OpenSizedWindow(GLWindow& window, int width, int height, const std::string& title);
+
 // A small hidden window for programs that draw only off-screen (the offline
 // renderer): same context attributes, no screen metrics set. False (logged)
 // when there is no display.

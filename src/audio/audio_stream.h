@@ -37,8 +37,12 @@ class AudioStream {
 
   // Output running.
   virtual void start() = 0;
-  // Playback running; from the beginning when restart is true.
+  // Playback running; from the beginning when restart is true. After a
+  // pause it goes on from the frame where it stopped.
   virtual void play(bool restart) = 0;
+  // Sound stops and the clock stands still at the frame being heard.
+  virtual void pause() = 0;
+  virtual bool playing() const = 0;
   // Values above 1.0 play at full volume; the value itself is not changed.
   virtual void setVolume(float volume) = 0;
   // The frame being heard, in bytes. Never decreases except through play(true)

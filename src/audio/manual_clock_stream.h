@@ -10,6 +10,7 @@ class ManualClockStream : public AudioStream {
   bool init() override { return true; }
   void start() override { started_ = true; }
   void play(bool restart) override;
+  void pause() override { playing_ = false; }
   void setVolume(float volume) override { volume_ = volume; }
   int64_t position() override { return positionBytes_; }
   void setPosition(int64_t bytes) override;
@@ -27,7 +28,7 @@ class ManualClockStream : public AudioStream {
   void setDriven(bool driven) { driven_ = driven; }
 
   bool started() const { return started_; }
-  bool playing() const { return playing_; }
+  bool playing() const override { return playing_; }
   float volume() const { return volume_; }
 
  private:

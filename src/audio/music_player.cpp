@@ -42,6 +42,40 @@ void MusicPlayer::open(std::string musicPath, std::string projectPath, std::stri
   }
 }
 
+bool MusicPlayer::reloadMusic(const std::string& musicPath, std::string& error) {
+  DecodeResult decoded = decodeMp3File(osPath(musicPath));
+  if (!decoded.error.empty()) {
+    error = decoded.error;
+    return false;
+  }
+  const int64_t at = stream->position();
+  const bool wasPlaying = stream->playing();
+  stream->openDecoded(std::move(decoded.audio));
+  length = static_cast<float>(stream->bytesToSeconds(stream->lengthBytes()));
+  sampleRate = stream->sampleRate();
+  // The old cache describes the old music, whatever its header says.
+  spectrum.length = length;
+  spectrum.build(SpectrumCache::cacheFileName(musicPath), *stream);
+  spectrum.computeStatistics();
+  stream->setPosition(at);
+  stream->start();
+  stream->setVolume(volume);
+  if (wasPlaying) stream->play(false);
+  return true;
+}
+
+void MusicPlayer::replaceSyncKeys(const std::vector<TextTrack>& textTracks) {
+  if (!syncDevice) return;
+  for (int i = 0; i < kSyncTrackCount; ++i) {
+    SyncTrack& track = syncDevice->getTrack(std::to_string(i));
+    track.keys.clear();
+    for (const TextTrack& text : textTracks) {
+      if (text.name == track.name) track.keys = text.keys;
+    }
+    tracks[i] = &track;
+  }
+}
+
 FrameValues MusicPlayer::frameValues() const {
   FrameValues frame;
   frame.time = time;
@@ -52,13 +86,16 @@ FrameValues MusicPlayer::frameValues() const {
 
 double MusicPlayer::readSeconds() { return stream->bytesToSeconds(stream->position()); }
 
+void MusicPlayer::begin() {
+  if (started) return;
+  stream->start();
+  stream->play(true);
+  stream->setVolume(volume);
+  started = true;
+}
+
 double MusicPlayer::update() {
-  if (!started) {
-    stream->start();
-    stream->play(true);
-    stream->setVolume(volume);
-    started = true;
-  }
+  begin();
   row = readSeconds() * kRowsPerSecond;
   time = static_cast<float>(readSeconds());
   for (int i = 0; i < kSyncTrackCount; ++i) {
@@ -78,8 +115,7 @@ double MusicPlayer::update() {
     Log("volume: %f\n", volume);
   }
   const bool restartKey = KeyPressed('I');
-  if (restartKey || static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin) {
-    stream->setPosition(0);
-  }
+  const bool atEnd = static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin;
+  if (restartKey || (atEnd && wrapAtEnd)) stream->setPosition(0);
   return time;
 }

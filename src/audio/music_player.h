@@ -7,10 +7,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/audio_stream.h"
 #include "audio/frame_values.h"
 #include "audio/spectrum_cache.h"
+#include "audio/sync_text.h"
 #include "audio/sync_track.h"
 
 constexpr float kInitialVolume = 100.0f;
@@ -31,8 +33,24 @@ class MusicPlayer {
   void open(std::string musicPath, std::string projectPath, std::string syncBase);
   // Starts playback on the first call; returns this frame's music time.
   double update();
+  // Starts output and playback from the beginning, once; update does it on
+  // its first call, a seek before the first frame does it first.
+  void begin();
   // The time, row and values the last update computed.
   FrameValues frameValues() const;
+
+  // Live authoring. Decodes the music file again, rebuilds its spectrum
+  // cache and goes on from the same time, paused or playing as before. A file
+  // that does not decode keeps the music that plays; the reason goes to
+  // `error`.
+  bool reloadMusic(const std::string& musicPath, std::string& error);
+  // Every numbered track takes the keys of the text's track of that name; a
+  // track the text lacks becomes empty.
+  void replaceSyncKeys(const std::vector<TextTrack>& textTracks);
+
+  // False in live authoring: at the end of the music the clock stays there
+  // instead of jumping back to the start.
+  bool wrapAtEnd = true;
 
   // May be replaced before open(); a stream touches no device until open().
   std::unique_ptr<AudioStream> stream;

@@ -10,7 +10,13 @@
 namespace vk {
 constexpr int LeftButton = 0x01;
 constexpr int Escape = 0x1B;
+constexpr int Space = 0x20;
+constexpr int PageUp = 0x21;
+constexpr int PageDown = 0x22;
+constexpr int Home = 0x24;
+constexpr int Left = 0x25;
 constexpr int Up = 0x26;
+constexpr int Right = 0x27;
 constexpr int Down = 0x28;
 constexpr int Delete = 0x2E;
 }  // namespace vk

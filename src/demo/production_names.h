@@ -14,6 +14,10 @@ inline const std::string kSyncProject = kDataDirectory + "\\nq.rocket";
 // Track files are this prefix + "_<name>.track".
 inline const std::string kSyncBase = kDataDirectory + "\\sync\\";
 inline const std::string kCameraKeys = kProduction + "\\cam1.cam";
+// The readable sync source the track files are built from, and the music's
+// section table (both optional).
+inline const std::string kSyncText = kProduction + "\\sync.txt";
+inline const std::string kSections = kProduction + "\\sections.txt";
 }  // namespace paths
 
 namespace names {

@@ -1,5 +1,12 @@
 #include "gpu/gl_handle.h"
 
+namespace {
+int liveObjects = 0;
+}  // namespace
+
+int liveGlObjectCount() { return liveObjects; }
+void countGlObject(int change) { liveObjects += change; }
+
 void deleteGlTexture(GLuint name) { glDeleteTextures(1, &name); }
 void deleteGlBuffer(GLuint name) { glDeleteBuffers(1, &name); }
 void deleteGlFramebuffer(GLuint name) { glDeleteFramebuffers(1, &name); }

@@ -6,15 +6,26 @@
 
 #include "gpu/gl.h"
 
+// GL objects owned by handles right now, all kinds together: a leak shows as
+// a count that keeps growing.
+int liveGlObjectCount();
+void countGlObject(int change);
+
 template <void (*DeleteObject)(GLuint)>
 class GlHandle {
  public:
   GlHandle() = default;
-  explicit GlHandle(GLuint name) : name_(name) {}
+  explicit GlHandle(GLuint name) : name_(name) {
+    if (name_ != 0) countGlObject(1);
+  }
   ~GlHandle() { reset(); }
-  GlHandle(GlHandle&& other) noexcept : name_(other.release()) {}
+  GlHandle(GlHandle&& other) noexcept : name_(other.name_) { other.name_ = 0; }
   GlHandle& operator=(GlHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
+    if (this != &other) {
+      reset();
+      name_ = other.name_;
+      other.name_ = 0;
+    }
     return *this;
   }
   GlHandle(const GlHandle&) = delete;
@@ -25,12 +36,17 @@ class GlHandle {
 
   // Deletes the owned object (if any) and takes name instead.
   void reset(GLuint name = 0) {
-    if (name_ != 0) DeleteObject(name_);
+    if (name_ != 0) {
+      DeleteObject(name_);
+      countGlObject(-1);
+    }
     name_ = name;
+    if (name_ != 0) countGlObject(1);
   }
   // Gives up ownership without deleting.
   GLuint release() {
     const GLuint name = name_;
+    if (name_ != 0) countGlObject(-1);
     name_ = 0;
     return name;
   }

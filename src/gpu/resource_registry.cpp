@@ -26,6 +26,17 @@ void reportMissing(std::string_view name) {
   std::fwrite(name.data(), 1, name.size(), stdout);
   std::fflush(stdout);
 }
+
+const std::vector<LoaderEntry>& loaders() {
+  // In class order: a directory loads all shaders, then all textures, ...
+  static const std::vector<LoaderEntry> table = {
+      {shaderExtensions, [] { return std::make_unique<Shader>(); }},
+      {textureExtensions, [] { return std::make_unique<Texture>(); }},
+      {rawGeometryExtensions, [] { return std::make_unique<rawGeometry>(); }},
+      {indexedGeometryExtensions, [] { return std::make_unique<IndexedGeometry>(); }},
+  };
+  return table;
+}
 }  // namespace
 
 ResourceRegistry::ResourceRegistry() {
@@ -45,18 +56,38 @@ void ResourceRegistry::add(std::unique_ptr<DataObject> object) {
 void ResourceRegistry::loadDirectory(const std::string& directory) {
   std::printf("loading from %s\n", directory.c_str());
   std::fflush(stdout);
-  const LoaderEntry loaders[] = {
-      {shaderExtensions, [] { return std::make_unique<Shader>(); }},
-      {textureExtensions, [] { return std::make_unique<Texture>(); }},
-      {rawGeometryExtensions, [] { return std::make_unique<rawGeometry>(); }},
-      {indexedGeometryExtensions, [] { return std::make_unique<IndexedGeometry>(); }},
-  };
-  for (const LoaderEntry& loader : loaders) {
+  for (const LoaderEntry& loader : loaders()) {
     for (const std::string& filePath : listDirectory(loader.extensions, directory)) {
       std::unique_ptr<DataObject> object = loader.create();
       if (object->load(filePath)) add(std::move(object));
     }
   }
+}
+
+std::unique_ptr<DataObject> ResourceRegistry::loadFile(const std::string& filePath, bool& loaded) {
+  loaded = false;
+  const std::string name = fileNameOf(filePath);
+  for (const LoaderEntry& loader : loaders()) {
+    for (const std::string& extension : loader.extensions) {
+      if (name.find(extension) == std::string::npos) continue;
+      std::unique_ptr<DataObject> object = loader.create();
+      loaded = object->load(filePath);
+      return object;
+    }
+  }
+  return nullptr;
+}
+
+std::unique_ptr<DataObject> ResourceRegistry::replace(std::unique_ptr<DataObject> object) {
+  if (!object) return nullptr;
+  for (std::unique_ptr<DataObject>& slot : objects) {
+    if (slot->name == object->name) {
+      std::swap(slot, object);
+      return object;
+    }
+  }
+  objects.push_back(std::move(object));
+  return nullptr;
 }
 
 DataObject* ResourceRegistry::find(std::string_view name) {

@@ -25,6 +25,14 @@ class ResourceRegistry {
   // Prints "loading from %s\n" and registers every file of the directory
   // whose load succeeds.
   void loadDirectory(const std::string& directory);
+  // A new object of the class whose extension the file name carries, loaded
+  // from the file (program path); null when no class takes the name. The
+  // load's result is in `loaded`. Not registered.
+  static std::unique_ptr<DataObject> loadFile(const std::string& filePath, bool& loaded);
+  // Puts the object in place of the registered object of the same name, or
+  // appends it when there is none; returns the object it replaced (null if
+  // none), which the caller may drop or keep.
+  std::unique_ptr<DataObject> replace(std::unique_ptr<DataObject> object);
   // First object with exactly this name; on a miss prints
   // "Sorry bud, couldn't find: " and the name (no line end) and returns null.
   // Takes a view so that per-frame lookups by literal do not allocate.

@@ -1,8 +1,11 @@
 #include "gpu/shader.h"
 
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "base/log.h"
+#include "gpu/shader_diagnostics.h"
 #include "gpu/shader_source.h"
 #include "resources/file_utils.h"
 
@@ -22,20 +25,49 @@ std::string indentInfoLog(const char* infoLog) {
   return text;
 }
 
-// Some drivers' link logs only say that a stage did not compile; the stage's
-// own log says why, so it follows the link report.
-void reportCompileFailure(GLuint stage, const char* stageName, const std::string& shaderPath) {
+bool stageCompiled(GLuint stage) {
   GLint compiled = 0;
   glGetShaderiv(stage, GL_COMPILE_STATUS, &compiled);
-  if (compiled) return;
+  return compiled != 0;
+}
+
+std::string stageInfoLog(GLuint stage) {
   char infoLog[kInfoLogCapacity] = {};
   GLsizei length = 0;
   glGetShaderInfoLog(stage, kInfoLogCapacity, &length, infoLog);
   infoLog[kInfoLogCapacity - 1] = '\0';
+  return infoLog;
+}
+
+// Some drivers' link logs only say that a stage did not compile; the stage's
+// own log says why, so it follows the link report.
+void reportCompileFailure(GLuint stage, const char* stageName, const std::string& shaderPath) {
+  if (stageCompiled(stage)) return;
+  const std::string infoLog = stageInfoLog(stage);
   Log("Compile log of the %s stage of %s:\n\t", stageName, shaderPath.c_str());
-  Log("%s", indentInfoLog(infoLog).c_str());
+  Log("%s", indentInfoLog(infoLog.c_str()).c_str());
   std::printf("\n");
   std::fflush(stdout);
+}
+
+// The first reason a program did not link, in the author's terms. A missing
+// include comes before the compile errors it causes.
+std::string describeLoadFailure(const std::string& shaderPath, bool fileRead,
+                                const PreprocessedShader& source, GLuint vertex, GLuint fragment,
+                                const std::string& linkLog) {
+  if (!fileRead) return shaderPath + ": cannot be read";
+  if (!source.unreadableIncludes.empty()) {
+    const UnreadableInclude& include = source.unreadableIncludes.front();
+    return include.includeLine.path + ":" + std::to_string(include.includeLine.line) +
+           ": include " + include.includePath + " cannot be read";
+  }
+  if (!stageCompiled(fragment)) {
+    return describeShaderFailure(stageInfoLog(fragment), source.fragmentOrigins, shaderPath);
+  }
+  if (!stageCompiled(vertex)) {
+    return describeShaderFailure(stageInfoLog(vertex), source.vertexOrigins, shaderPath);
+  }
+  return describeShaderFailure(linkLog, {}, shaderPath);
 }
 }  // namespace
 
@@ -44,9 +76,13 @@ bool Shader::load(std::string shaderPath) {
   path = shaderPath;
   name = fileNameOf(shaderPath);
   fileTime = fileModificationTime(shaderPath);
+  failure.clear();
 
-  const std::vector<std::string> lines = readSourceLines(shaderPath).value_or(std::vector<std::string>{});
-  const PreprocessedShader source = preprocessShader(lines, shaderPath, readSourceLines);
+  // An unreadable file is preprocessed as an empty one, so it still fails
+  // through compiling and linking with their usual logs.
+  const std::optional<std::vector<std::string>> lines = readSourceLines(shaderPath);
+  const PreprocessedShader source =
+      preprocessShader(lines.value_or(std::vector<std::string>{}), shaderPath, readSourceLines);
   for (const std::string& line : source.logLines) Log("%s", line.c_str());
   if (source.notCompiled) return false;
 
@@ -60,10 +96,13 @@ bool Shader::load(std::string shaderPath) {
 
   fragmentShader.reset(compileStage(source.fragmentText, GL_FRAGMENT_SHADER));
   vertexShader.reset(compileStage(source.vertexText, GL_VERTEX_SHADER));
-  const GLint linked = linkProgram(vertexShader, fragmentShader, shaderPath);
+  std::string linkLog;
+  const GLint linked = linkProgram(vertexShader, fragmentShader, shaderPath, &linkLog);
   if (linked == kLinkFailed) {
     reportCompileFailure(fragmentShader, "fragment", shaderPath);
     reportCompileFailure(vertexShader, "vertex", shaderPath);
+    failure = describeLoadFailure(shaderPath, lines.has_value(), source, vertexShader,
+                                  fragmentShader, linkLog);
     // Nothing will use the stages of a program that did not link.
     fragmentShader.reset();
     vertexShader.reset();
@@ -94,7 +133,8 @@ GLuint Shader::compileStage(const std::string& source, GLenum stageType) {
   return stage;
 }
 
-GLint Shader::linkProgram(GLuint vertex, GLuint fragment, const std::string& shaderPath) {
+GLint Shader::linkProgram(GLuint vertex, GLuint fragment, const std::string& shaderPath,
+                          std::string* infoLogOut) {
   const GLuint linked = glCreateProgram();
   glAttachShader(linked, vertex);
   glAttachShader(linked, fragment);
@@ -106,6 +146,7 @@ GLint Shader::linkProgram(GLuint vertex, GLuint fragment, const std::string& sha
     glGetProgramInfoLog(linked, kInfoLogCapacity, &length, infoLog);
     infoLog[kInfoLogCapacity - 1] = '\0';
   }
+  if (infoLogOut) *infoLogOut = infoLog;
 
   GLint status = 0;
   glGetProgramiv(linked, GL_LINK_STATUS, &status);

@@ -26,10 +26,15 @@ class Shader : public DataObject {
                      std::string& stageText, std::string& includeList);
   GLuint compileStage(const std::string& source, GLenum stageType);
   // The linked program, or kLinkFailed after printing the info log (the
-  // failed program object is deleted).
-  GLint linkProgram(GLuint vertexShader, GLuint fragmentShader, const std::string& shaderPath);
+  // failed program object is deleted). infoLog, when given, receives the log.
+  GLint linkProgram(GLuint vertexShader, GLuint fragmentShader, const std::string& shaderPath,
+                    std::string* infoLog = nullptr);
 
   ShaderHandle vertexShader;
   ShaderHandle fragmentShader;
   ProgramHandle program;
+  // Why the last load failed, as "PATH:LINE: MESSAGE" with the file and line
+  // the author wrote (or "PATH: MESSAGE" when there is no line); empty after
+  // a successful load and for an include library.
+  std::string failure;
 };

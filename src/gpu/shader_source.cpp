@@ -61,43 +61,76 @@ std::string includeFileName(const std::string& line) {
   return quoted.size() >= 2 ? quoted[1] : "";
 }
 
-std::optional<std::string> injectIncludeLine(const std::string& line, const std::string& shaderPath,
-                                             const IncludeReader& readInclude,
-                                             std::string& stageText, std::string& includeList) {
+namespace {
+// Appends to a stage text and to the origins of its lines; both belong to
+// the caller, so this is passed by value.
+struct StageBuilder {
+  std::string& text;
+  std::vector<SourceLine>& origins;
+  void add(const std::string& line, const std::string& path, int lineNumber) {
+    text += line + "\n";
+    origins.push_back({path, lineNumber});
+  }
+};
+
+// injectIncludeLine with origins: lines go to the stage with their place in
+// the include file, and an include that cannot be opened is recorded.
+std::optional<std::string> injectInclude(const std::string& line, const SourceLine& at,
+                                         const IncludeReader& readInclude, StageBuilder stage,
+                                         std::string& includeList,
+                                         std::vector<UnreadableInclude>& unreadable) {
   if (!isIncludeLine(line)) return std::nullopt;
   const std::string fileName = includeFileName(line);
   // Without a quoted name there is nothing to inject; the line is dropped so
   // the compiler never sees a directive it does not know.
   if (fileName.empty()) return "include line names no file: " + line + "\n";
 
-  const std::string includePath = directoryOf(shaderPath) + fileName;
+  const std::string includePath = directoryOf(at.path) + fileName;
   includeList += includePath + "\n";
   int count = 0;
   if (const auto lines = readInclude(includePath)) {
-    for (const std::string& included : *lines) {
+    for (size_t i = 0; i < lines->size(); ++i) {
+      const std::string& included = (*lines)[i];
       if (included == kNoCompileMarker) continue;
-      stageText += included + "\n";
+      stage.add(included, includePath, static_cast<int>(i) + 1);
       ++count;
     }
+  } else {
+    unreadable.push_back({includePath, at});
   }
   return format("injected %d lines from %s\n", count, includePath);
+}
+}  // namespace
+
+std::optional<std::string> injectIncludeLine(const std::string& line, const std::string& shaderPath,
+                                             const IncludeReader& readInclude,
+                                             std::string& stageText, std::string& includeList) {
+  std::vector<SourceLine> origins;
+  std::vector<UnreadableInclude> unreadable;
+  return injectInclude(line, {shaderPath, 0}, readInclude, {stageText, origins}, includeList,
+                       unreadable);
 }
 
 PreprocessedShader preprocessShader(const std::vector<std::string>& lines,
                                     const std::string& shaderPath,
                                     const IncludeReader& readInclude) {
   PreprocessedShader result;
+  StageBuilder vertex{result.vertexText, result.vertexOrigins};
+  StageBuilder fragment{result.fragmentText, result.fragmentOrigins};
   bool inVertexPart = true;
-  auto addLine = [&](const std::string& line, std::string& stage) {
-    if (auto logLine = injectIncludeLine(line, shaderPath, readInclude, stage, result.includeList)) {
+  auto addLine = [&](const std::string& line, int lineNumber, StageBuilder& stage) {
+    if (auto logLine = injectInclude(line, {shaderPath, lineNumber}, readInclude, stage,
+                                     result.includeList, result.unreadableIncludes)) {
       result.logLines.push_back(std::move(*logLine));
     } else {
-      stage += line + "\n";
+      stage.add(line, shaderPath, lineNumber);
     }
   };
-  for (const std::string& line : lines) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    const int lineNumber = static_cast<int>(i) + 1;
     if (!inVertexPart) {
-      addLine(line, result.fragmentText);
+      addLine(line, lineNumber, fragment);
       continue;
     }
     if (line == kNoCompileMarker) {
@@ -105,8 +138,8 @@ PreprocessedShader preprocessShader(const std::vector<std::string>& lines,
       return result;
     }
     if (line == kFragmentMarker) inVertexPart = false;
-    if (contains(line, kVaryingKeyword)) result.fragmentText += line + "\n";
-    addLine(line, result.vertexText);
+    if (contains(line, kVaryingKeyword)) fragment.add(line, shaderPath, lineNumber);
+    addLine(line, lineNumber, vertex);
   }
   return result;
 }

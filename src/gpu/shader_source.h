@@ -1,7 +1,9 @@
 // The shader file format's own preprocessor, without GL: splits one source
 // file into the vertex and fragment stage texts, copies the vertex part's
 // "varying" lines to the fragment stage, injects one level of "#include"
-// files and recognises the "#NOCOMPILE" library marker. File access goes
+// files and recognises the "#NOCOMPILE" library marker. It also records
+// where every stage line was written, so compiler errors can name the
+// author's file and line (gpu/shader_diagnostics.h). File access goes
 // through a reader callback so the rules can be tested without files.
 // Compiling and linking belong to Shader (gpu/shader.h).
 #pragma once
@@ -15,17 +17,38 @@
 // it cannot be opened.
 using IncludeReader = std::function<std::optional<std::vector<std::string>>(const std::string&)>;
 
+// Where a line of a stage text was written: a program path and its 1-based
+// line in that file.
+struct SourceLine {
+  std::string path;
+  int line = 0;
+};
+
+// An include line whose file could not be opened: the include's program path
+// and where the include line itself is.
+struct UnreadableInclude {
+  std::string includePath;
+  SourceLine includeLine;
+};
+
 struct PreprocessedShader {
   // The file is an include library ("#NOCOMPILE" in its vertex part): the
   // other fields are then incomplete and nothing is to be compiled.
   bool notCompiled = false;
   std::string vertexText;
   std::string fragmentText;
+  // Entry i is the origin of line i + 1 of the stage text: copied varying
+  // lines point into the vertex part, injected lines into the include file.
+  std::vector<SourceLine> vertexOrigins;
+  std::vector<SourceLine> fragmentOrigins;
   // Include paths, each followed by a line feed, in processing order.
   std::string includeList;
   // One "injected %d lines from %s\n" line per processed include, in order,
   // and a line for each include line that names no file.
   std::vector<std::string> logLines;
+  // Include lines whose file could not be opened (they inject nothing), in
+  // processing order.
+  std::vector<UnreadableInclude> unreadableIncludes;
 };
 
 // Lines of a text read in text mode: split at line feeds, a carriage return

@@ -1,40 +1,14 @@
 #include "render/render_options.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+
+#include "base/number_parsing.h"
 
 namespace {
 constexpr int kMaxFps = 1000;
 constexpr int kMaxSide = 16384;
-
-bool parseDouble(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text.c_str(), &end);
-  return errno == 0 && end && *end == '\0' && std::isfinite(value);
-}
-
-bool parseInt(const std::string& text, int& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long parsed = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || !end || *end != '\0' || parsed < -2147483647L || parsed > 2147483647L) {
-    return false;
-  }
-  value = static_cast<int>(parsed);
-  return true;
-}
-
-bool parseSize(const std::string& text, int& width, int& height) {
-  const size_t x = text.find('x');
-  if (x == std::string::npos) return false;
-  return parseInt(text.substr(0, x), width) && parseInt(text.substr(x + 1), height);
-}
 
 bool endsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -86,6 +87,27 @@ bool readFileBytes(const std::string& osFileName, std::vector<uint8_t>& bytes) {
   bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   if (file.bad()) {
     bytes.clear();
+    return false;
+  }
+  return true;
+}
+
+bool writeFileAtomically(const std::string& osFileName, const std::vector<uint8_t>& bytes,
+                         std::string& error) {
+  const std::string temporary = osFileName + ".tmp";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+      error = "cannot write " + temporary;
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), osFileName.c_str()) != 0) {
+    error = "cannot rename " + temporary + " to " + osFileName + ": " + std::strerror(errno);
+    std::remove(temporary.c_str());
     return false;
   }
   return true;

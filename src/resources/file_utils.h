@@ -33,6 +33,12 @@ std::vector<std::string> splitString(const std::string& text, char delimiter);
 // False (bytes left empty) when it is missing, a directory, or unreadable.
 bool readFileBytes(const std::string& osFileName, std::vector<uint8_t>& bytes);
 
+// Writes the bytes beside the file and renames them over it, so readers see
+// the old content or the new, never a part; a failed write leaves the old
+// file as it was. False with the reason in `error`.
+bool writeFileAtomically(const std::string& osFileName, const std::vector<uint8_t>& bytes,
+                         std::string& error);
+
 // Modification time in seconds since 1970 (low 32 bits). On failure prints
 // "Problem getting information" with the system's reason to standard error,
 // a line naming the error to standard output, and returns 0.

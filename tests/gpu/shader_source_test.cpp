@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "gpu/shader_source.h"
@@ -104,4 +105,44 @@ TEST(ShaderSource, LinesAreReadAsInTextMode) {
   EXPECT_EQ(splitSourceLines("a\r\nb\n\nc"), (std::vector<std::string>{"a", "b", "", "c"}));
   EXPECT_EQ(splitSourceLines(""), std::vector<std::string>{});
   EXPECT_EQ(splitSourceLines("x\n"), std::vector<std::string>{"x"});
+}
+
+TEST(ShaderSource, EveryStageLineKnowsTheFileAndLineItWasWrittenOn) {
+  FakeIncludes includes;
+  includes.files["d\\lib.glsl"] = {"#NOCOMPILE", "float a;", "float b;"};
+  const std::vector<std::string> shader = {
+      "attribute vec4 pos;", "#include \"lib.glsl\"", "varying vec2 uv;", "void main() {}",
+      "//FRAGMENT",          "#include \"lib.glsl\"", "#include \"gone.glsl\"", "void main() {}"};
+  const PreprocessedShader s = preprocessShader(shader, "d\\s.glsl", includes.reader());
+
+  auto named = [](const std::vector<SourceLine>& origins) {
+    std::vector<std::string> names;
+    for (const SourceLine& origin : origins) names.push_back(origin.path + ":" + std::to_string(origin.line));
+    return names;
+  };
+  // The include line itself and the library marker are gone, the "//FRAGMENT"
+  // line ends the vertex stage, the copied varying opens the fragment stage.
+  EXPECT_EQ(named(s.vertexOrigins),
+            (std::vector<std::string>{"d\\s.glsl:1", "d\\lib.glsl:2", "d\\lib.glsl:3", "d\\s.glsl:3",
+                                      "d\\s.glsl:4", "d\\s.glsl:5"}));
+  EXPECT_EQ(named(s.fragmentOrigins),
+            (std::vector<std::string>{"d\\s.glsl:3", "d\\lib.glsl:2", "d\\lib.glsl:3", "d\\s.glsl:8"}));
+
+  // Line i + 1 of each stage text is the line its origin names.
+  auto sourceLine = [&](const SourceLine& origin) {
+    const std::vector<std::string>& file = origin.path == "d\\s.glsl" ? shader : includes.files[origin.path];
+    return file.at(static_cast<size_t>(origin.line) - 1);
+  };
+  for (const auto& [text, origins] : {std::pair{s.vertexText, s.vertexOrigins},
+                                      std::pair{s.fragmentText, s.fragmentOrigins}}) {
+    const std::vector<std::string> lines = splitSourceLines(text);
+    ASSERT_EQ(lines.size(), origins.size());
+    ASSERT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), origins.size());
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i], sourceLine(origins[i])) << i;
+  }
+
+  ASSERT_EQ(s.unreadableIncludes.size(), 1u);
+  EXPECT_EQ(s.unreadableIncludes[0].includePath, "d\\gone.glsl");
+  EXPECT_EQ(s.unreadableIncludes[0].includeLine.path, "d\\s.glsl");
+  EXPECT_EQ(s.unreadableIncludes[0].includeLine.line, 7);
 }

@@ -14,6 +14,7 @@
 
 #include "audio/sync_text.h"
 #include "audio/sync_track.h"
+#include "audio/track_files.h"
 
 namespace fs = std::filesystem;
 
@@ -71,18 +72,11 @@ int buildCommand(const std::string& source, const std::string& folder) {
   const SyncTextResult parsed = parseSyncText(std::string(bytes.begin(), bytes.end()));
   if (!parsed.error.empty()) return fail(source + ": " + parsed.error);
 
-  std::error_code error;
-  fs::create_directories(folder, error);
-  if (error) return fail("cannot create " + folder + ": " + error.message());
-  for (const TextTrack& track : parsed.tracks) {
-    const fs::path out = fs::path(folder) / ("_" + track.name + ".track");
-    const std::vector<uint8_t> data = writeTrackBytes(track.keys);
-    std::ofstream file(out, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    file.close();
-    if (!file) return fail("cannot write " + out.string());
-    std::printf("%s: %zu keys\n", out.string().c_str(), track.keys.size());
-  }
+  std::vector<std::string> written;
+  std::string error;
+  const bool ok = writeTrackFiles(parsed.tracks, folder, written, error);
+  for (const std::string& line : written) std::printf("%s\n", line.c_str());
+  if (!ok) return fail(error);
   return 0;
 }
 

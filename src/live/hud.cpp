@@ -1,0 +1,65 @@
+#include "live/hud.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/keys.h"
+#include "base/log.h"
+#include "resources/font_lookup.h"
+
+namespace {
+constexpr float kMargin = 8.0f;
+constexpr float kPadding = 6.0f;
+constexpr const char* kFontFile = "DejaVuSansMono.ttf";
+}  // namespace
+
+std::string formatMusicTime(double seconds) {
+  if (!(seconds > 0.0)) seconds = 0.0;
+  const long long hundredths = std::llround(seconds * 100.0);
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", hundredths / 6000, hundredths / 100 % 60,
+                hundredths % 100);
+  return text;
+}
+
+void Hud::create() {
+  std::string error;
+  const std::string font = findDejaVuFont(kFontFile, &error);
+  if (font.empty()) {
+    Log("hud: %s\n", error.c_str());
+    return;
+  }
+  atlas_.create(font, kPixelHeight);
+}
+
+void Hud::handleKeys() {
+  if (KeyPressed('H')) visible = !visible;
+}
+
+void Hud::draw(const HudState& state, int width, int height) {
+  if (!visible || !atlas_.ready() || width <= 0 || height <= 0) return;
+  char lines[4][160];
+  std::snprintf(lines[0], sizeof lines[0], "%s  row %d  %s", formatMusicTime(state.time).c_str(),
+                static_cast<int>(std::floor(state.row)), state.section.empty() ? "-" : state.section.c_str());
+  std::snprintf(lines[1], sizeof lines[1], "%s%s", state.paused ? "paused" : "playing",
+                state.looping ? "  looping" : "");
+  std::snprintf(lines[2], sizeof lines[2], "%.1f fps  %.2f ms", state.framesPerSecond, state.frameMs);
+  std::snprintf(lines[3], sizeof lines[3], "free camera %s", state.freeCamera ? "on" : "off");
+
+  const float line = atlas_.lineHeight();
+  float boxWidth = 0.0f;
+  for (const char* text : lines) boxWidth = std::max(boxWidth, atlas_.textWidth(text));
+  atlas_.drawBox(kMargin, kMargin, boxWidth + 2 * kPadding, 4 * line + 2 * kPadding, 0.0f, 0.0f, 0.0f, 0.55f,
+                 width, height);
+  for (int i = 0; i < 4; ++i) {
+    atlas_.draw(lines[i], kMargin + kPadding, kMargin + kPadding + i * line, 1.0f, 1.0f, 1.0f, 1.0f, width,
+                height);
+  }
+  if (!state.error.empty()) {
+    const float y = kMargin + 4 * line + 3 * kPadding;
+    atlas_.drawBox(kMargin, y, atlas_.textWidth(state.error) + 2 * kPadding, line + 2 * kPadding, 0.0f, 0.0f,
+                   0.0f, 0.7f, width, height);
+    atlas_.draw(state.error, kMargin + kPadding, y + kPadding, 1.0f, 0.25f, 0.2f, 1.0f, width, height);
+  }
+}

@@ -1,0 +1,254 @@
+// The live authoring mode on the small test production, in a 640 x 360
+// window on a private X server: reload on save (in place, by rename, with an
+// error in an included file and its fix, the sync text), pause and seek with
+// the picture matching the renderer's frame for the same moment, the start
+// and loop options, and bad options refused before any window opens.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "support/e2e_support.h"
+#include "support/test_support.h"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kWidth = 640;
+constexpr int kHeight = 360;
+
+// Mean absolute channel difference, as a share of the largest possible.
+double difference(const Image& a, const Image& b) {
+  if (a.rgba.size() != b.rgba.size() || a.rgba.empty()) return 1.0;
+  double sum = 0.0;
+  for (size_t i = 0; i < a.rgba.size(); ++i) sum += std::abs(int(a.rgba[i]) - int(b.rgba[i]));
+  return sum / (255.0 * static_cast<double>(a.rgba.size()));
+}
+
+// The player in live mode in dir, with its window focused for key presses.
+class LivePlayer {
+ public:
+  LivePlayer(const XvfbServer& x, const std::string& dir, std::vector<std::string> extra = {})
+      : x_(x), dir_(dir), log_(dir + "/output2.txt"), console_(dir + "/console.txt") {
+    std::vector<std::string> argv = {builtProgram("tarvo"), "--live", "--window", "640x360"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    process_ = std::make_unique<ChildProcess>(argv, dir, std::vector<std::string>{"DISPLAY=" + x.display(), "SDL_AUDIODRIVER=dummy"},
+                                              console_);
+  }
+  ~LivePlayer() {
+    if (process_->running()) {
+      pressKey(x_.display(), "Escape");
+      process_->wait(30s);
+    }
+  }
+
+  // Waits for the first frame, then focuses the window.
+  bool started() {
+    if (!waitForText(log_, "Profiler::Reset\n", 120s)) return false;
+    const std::string idFile = dir_ + "/window-id.txt";
+    runProgram({"xdotool", "search", "--sync", "--name", "^tarvo$"}, {"DISPLAY=" + x_.display()}, idFile);
+    window_ = readFile(idFile);
+    while (!window_.empty() && (window_.back() == '\n' || window_.back() == ' ')) window_.pop_back();
+    window_ = window_.substr(0, window_.find('\n'));
+    runProgram({"xdotool", "windowfocus", "--sync", window_}, {"DISPLAY=" + x_.display()});
+    return !window_.empty();
+  }
+  void key(const std::string& name) { pressKey(x_.display(), name); }
+  std::string log() const { return readFile(log_); }
+  bool waitFor(const std::string& text, size_t atLeast = 1, std::chrono::milliseconds timeout = 60s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (countOccurrences(log(), text) >= atLeast) return true;
+      std::this_thread::sleep_for(25ms);
+    }
+    return false;
+  }
+  // The window's picture once the frames drawn after what the log says
+  // happened are on screen (a frame takes up to a second or two with Mesa's
+  // software renderer on a busy machine).
+  Image settledShot() {
+    std::this_thread::sleep_for(3s);
+    return grab();
+  }
+  Image grab() {
+    const std::string file = dir_ + "/shot.png";
+    runProgram({"import", "-window", window_, file}, {"DISPLAY=" + x_.display()});
+    Image image;
+    loadImage(file, image);
+    return image;
+  }
+  bool running() { return process_->running(); }
+  int wait() { return process_->wait(60s); }
+
+ private:
+  const XvfbServer& x_;
+  std::string dir_, log_, console_, window_;
+  std::unique_ptr<ChildProcess> process_;
+};
+
+// Replaces text in a file by writing a new file beside it and renaming it
+// over the original, as many editors save.
+void saveByRename(const std::string& path, const std::string& from, const std::string& to) {
+  std::string text = readFile(path);
+  const size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  text.replace(at, from.size(), to);
+  writeFile(path + ".swp", text);
+  fs::rename(path + ".swp", path);
+}
+
+void saveInPlace(const std::string& path, const std::string& from, const std::string& to) {
+  std::string text = readFile(path);
+  const size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  text.replace(at, from.size(), to);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+}  // namespace
+
+TEST(Live, ReloadsOnSaveKeepsTheLastGoodProgramAndNamesTheLineOfAnError) {
+  XvfbServer x(1280, 720);
+  ASSERT_TRUE(x.running());
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+  const std::string data = dir.path() + "/demosrc/norde/data";
+  LivePlayer player(x, dir.path());
+  ASSERT_TRUE(player.started()) << player.log();
+  player.key("h");
+  player.key("space");
+  ASSERT_TRUE(player.waitFor("paused at ")) << player.log();
+  const Image before = player.settledShot();
+  std::this_thread::sleep_for(500ms);
+  const Image again = player.grab();
+  EXPECT_EQ(before.rgba, again.rgba) << "a paused picture changed";
+
+  // A colour change saved in place shows up.
+  saveInPlace(data + "/postProc-1.glsl", "gl_FragColor = vec4(clamp(colour, 0.0, 1.0), 1.0);",
+              "gl_FragColor = vec4(clamp(colour * vec3(1.0, 0.2, 0.2), 0.0, 1.0), 1.0);");
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc\\norde\\data\\postProc-1.glsl (")) << player.log();
+  const Image reddened = player.settledShot();
+  EXPECT_GT(difference(before, reddened), 0.02);
+
+  // Saved by rename, back to the original colour: the first picture again.
+  saveByRename(data + "/postProc-1.glsl", "colour * vec3(1.0, 0.2, 0.2)", "colour");
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc\\norde\\data\\postProc-1.glsl (", 2)) << player.log();
+  EXPECT_LT(difference(before, player.settledShot()), 0.002);
+
+  // touch changes nothing, so nothing reloads.
+  const size_t reloads = countOccurrences(player.log(), "reloaded:");
+  fs::last_write_time(data + "/postProc-1.glsl", fs::file_time_type::clock::now());
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(countOccurrences(player.log(), "reloaded:"), reloads);
+
+  // A syntax error on line 12 of the included library: named there, and the
+  // picture stays; the fix brings every program that includes it back.
+  std::string common = readFile(data + "/common.glsl");
+  std::vector<std::string> lines;
+  for (size_t begin = 0; begin < common.size();) {
+    const size_t end = common.find('\n', begin);
+    lines.push_back(common.substr(begin, end - begin));
+    begin = end == std::string::npos ? common.size() : end + 1;
+  }
+  ASSERT_GT(lines.size(), 12u);
+  const std::string good = lines[11];
+  saveInPlace(data + "/common.glsl", good + "\n", good + " this is not glsl;\n");
+  ASSERT_TRUE(player.waitFor("reload failed: demosrc\\norde\\data\\common.glsl:12: ")) << player.log();
+  EXPECT_TRUE(player.running());
+  EXPECT_LT(difference(before, player.settledShot()), 0.002);
+  saveInPlace(data + "/common.glsl", good + " this is not glsl;\n", good + "\n");
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc\\norde\\data\\bg.glsl (")) << player.log();
+
+  player.key("Escape");
+  EXPECT_EQ(player.wait(), 0);
+}
+
+TEST(Live, SyncTextEditsChangeThePictureAndAMalformedLineKeepsTheTracks) {
+  XvfbServer x(1280, 720);
+  ASSERT_TRUE(x.running());
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+  const std::string sync = dir.path() + "/demosrc/norde/sync.txt";
+  LivePlayer player(x, dir.path());
+  ASSERT_TRUE(player.started()) << player.log();
+  player.key("h");
+  player.key("space");
+  ASSERT_TRUE(player.waitFor("paused at ")) << player.log();
+  const Image before = player.settledShot();
+
+  // The background grey, from 0.05 to 0.6.
+  saveInPlace(sync, "track 16\n0s    0.05  step", "track 16\n0s    0.6   step");
+  ASSERT_TRUE(player.waitFor("reloaded sync: demosrc\\norde\\sync.txt (")) << player.log();
+  const Image lighter = player.settledShot();
+  EXPECT_GT(difference(before, lighter), 0.02);
+  // The track files follow the text.
+  EXPECT_NE(readBytes(dir.path() + "/demosrc/norde/data/sync/_16.track").size(), 0u);
+
+  // Line 3 of the text made malformed: named, and the tracks stay.
+  saveInPlace(sync, "# beat at 120 BPM)", "garbage here");
+  ASSERT_TRUE(player.waitFor("reload failed: demosrc\\norde\\sync.txt:")) << player.log();
+  EXPECT_LT(difference(lighter, player.settledShot()), 0.002);
+}
+
+TEST(Live, PauseSeekAndTheRenderersFrameForThatMomentAgree) {
+  XvfbServer x(1280, 720);
+  ASSERT_TRUE(x.running());
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+  LivePlayer player(x, dir.path(), {"--start", "drop"});
+  ASSERT_TRUE(player.started()) << player.log();
+  EXPECT_TRUE(player.waitFor("seek to 1.000 s (row 16)\n"));
+  player.key("space");
+  ASSERT_TRUE(player.waitFor("paused at ")) << player.log();
+  player.key("Home");
+  ASSERT_TRUE(player.waitFor("seek to 0.000 s (row 0)\n")) << player.log();
+  player.key("Right");
+  ASSERT_TRUE(player.waitFor("seek to 1.000 s (row 16)\n", 2)) << player.log();
+  // PageDown twice: the next section after 1.0 s starts at 3.0 s, a moment
+  // the renderer can show exactly.
+  player.key("Next");
+  player.key("Next");
+  ASSERT_TRUE(player.waitFor("seek to 3.000 s (row 48)\n")) << player.log();
+  player.key("h");
+  const Image windowShot = player.settledShot();
+  const Image later = player.settledShot();
+  EXPECT_EQ(windowShot.rgba, later.rgba) << "a paused picture changed";
+  player.key("space");
+  ASSERT_TRUE(player.waitFor("resumed at 3.000 s\n")) << player.log();
+
+  const std::string frames = dir.path() + "/frames";
+  ASSERT_EQ(runProgram({builtProgram("tarvo-render"), "--output", frames, "--start", "3", "--end", "3.01",
+                        "--fps", "60", "--size", "640x360"},
+                       {"DISPLAY=" + x.display()}, dir.path() + "/render.txt", dir.path()),
+            0);
+  Image rendered;
+  ASSERT_TRUE(loadImage(frames + "/00000.png", rendered));
+  ASSERT_EQ(windowShot.width, kWidth);
+  ASSERT_EQ(windowShot.height, kHeight);
+  // The grain of the composition moves with the time; the rest agrees.
+  EXPECT_LT(difference(windowShot, rendered), 0.03);
+}
+
+TEST(Live, LoopWrapsAndBadOptionsExitBeforeAnyWindow) {
+  XvfbServer x(1280, 720);
+  ASSERT_TRUE(x.running());
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+  {
+    LivePlayer player(x, dir.path(), {"--loop", "1:2", "--mute"});
+    ASSERT_TRUE(player.started()) << player.log();
+    EXPECT_TRUE(player.waitFor("loop: back to 1.000 s\n", 2)) << player.log();
+  }
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--wat"}, {"--start", "dorp"}, {"--window", "0x5"}, {"--loop", "3:1"}}) {
+    fs::remove(dir.path() + "/output2.txt");
+    std::vector<std::string> argv = {builtProgram("tarvo")};
+    argv.insert(argv.end(), bad.begin(), bad.end());
+    EXPECT_EQ(runProgram(argv, {"DISPLAY=" + x.display()}, dir.path() + "/bad.txt", dir.path()), 2) << bad[0];
+    EXPECT_NE(readFile(dir.path() + "/bad.txt").find("tarvo --help"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.path() + "/output2.txt")) << "a window was opened for " << bad[0];
+  }
+}
