@@ -8,6 +8,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 saves=${SAVES:-20}
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x720x24" env SAVES="$saves" bash "$root/bench/live_latency.sh"
+fi
 work=$(mktemp -d)
 trap 'kill $player 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -17,15 +20,11 @@ mkdir -p "$work/src/drawables"
 cp "$root"/src/drawables/cameraHUD.* "$work/src/drawables/"
 cd "$work"
 
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x720x24" env SAVES="$saves" bash "$0"
-fi
-
 SDL_AUDIODRIVER=dummy "$root/build/tarvo" --live --window 640x360 > console.txt 2>&1 &
 player=$!
 until grep -q "Profiler::Reset" output2.txt 2>/dev/null; do sleep 0.2; done
 shader=demosrc/norde/data/postProc-1.glsl
-pattern='reloaded: demosrc\\norde\\data\\postProc-1.glsl ('
+pattern='reloaded: demosrc\norde\data\postProc-1.glsl ('
 for i in $(seq 1 "$saves"); do
   echo "// save $i" >> "$shader"
   until [ "$(grep -cF "$pattern" output2.txt)" -ge "$i" ]; do sleep 0.02; done

@@ -180,15 +180,9 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
       continue;
     }
     const bool takesValue = a == "--window" || a == "--start" || a == "--loop";
-    if (!takesValue) {
-      parsed.error = "unknown option '" + a + "'";
-      return parsed;
-    }
-    if (i + 1 >= arguments.size()) {
-      parsed.error = a + " needs a value";
-      return parsed;
-    }
-    const std::string& value = arguments[++i];
+    const std::string* taken = takeOptionValue(arguments, i, takesValue, parsed.error);
+    if (!taken) return parsed;
+    const std::string& value = *taken;
     bool ok = true;
     if (a == "--window") {
       o.windowed = true;

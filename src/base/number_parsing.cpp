@@ -28,3 +28,17 @@ bool parseSize(const std::string& text, int& width, int& height) {
   if (x == std::string::npos) return false;
   return parseInt(text.substr(0, x), width) && parseInt(text.substr(x + 1), height);
 }
+
+const std::string* takeOptionValue(const std::vector<std::string>& arguments, size_t& i, bool takesValue,
+                                   std::string& error) {
+  const std::string& option = arguments[i];
+  if (!takesValue) {
+    error = "unknown option '" + option + "'";
+    return nullptr;
+  }
+  if (i + 1 >= arguments.size()) {
+    error = option + " needs a value";
+    return nullptr;
+  }
+  return &arguments[++i];
+}

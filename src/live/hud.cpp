@@ -12,6 +12,7 @@ namespace {
 constexpr float kMargin = 8.0f;
 constexpr float kPadding = 6.0f;
 constexpr const char* kFontFile = "DejaVuSansMono.ttf";
+constexpr size_t kMaxErrorLines = 4;
 }  // namespace
 
 std::string formatMusicTime(double seconds) {
@@ -57,9 +58,18 @@ void Hud::draw(const HudState& state, int width, int height) {
                 height);
   }
   if (!state.error.empty()) {
+    // The error wraps at the window's edge, a few lines at most.
+    const float room = static_cast<float>(width) - 2 * (kMargin + kPadding);
+    const float cell = atlas_.textWidth("M");
+    const size_t perLine = cell > 0.0f ? static_cast<size_t>(std::max(8.0f, room / cell)) : state.error.size();
+    size_t lineCount = std::min<size_t>(kMaxErrorLines, (state.error.size() + perLine - 1) / perLine);
     const float y = kMargin + 4 * line + 3 * kPadding;
-    atlas_.drawBox(kMargin, y, atlas_.textWidth(state.error) + 2 * kPadding, line + 2 * kPadding, 0.0f, 0.0f,
-                   0.0f, 0.7f, width, height);
-    atlas_.draw(state.error, kMargin + kPadding, y + kPadding, 1.0f, 0.25f, 0.2f, 1.0f, width, height);
+    const float boxWidth = std::min(room, cell * static_cast<float>(std::min(perLine, state.error.size())));
+    atlas_.drawBox(kMargin, y, boxWidth + 2 * kPadding, lineCount * line + 2 * kPadding, 0.0f, 0.0f, 0.0f, 0.7f,
+                   width, height);
+    for (size_t i = 0; i < lineCount; ++i) {
+      errorLine_.assign(state.error, i * perLine, perLine);
+      atlas_.draw(errorLine_, kMargin + kPadding, y + kPadding + i * line, 1.0f, 0.25f, 0.2f, 1.0f, width, height);
+    }
   }
 }

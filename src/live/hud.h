@@ -38,4 +38,5 @@ class Hud {
 
  private:
   TextAtlas atlas_;
+  std::string errorLine_;  // reused, so a steady frame does not allocate
 };

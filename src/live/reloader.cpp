@@ -96,7 +96,13 @@ void Reloader::watchAll() {
 }
 
 void Reloader::update() {
-  for (const FileChange& change : watcher_.poll()) {
+  const std::vector<FileChange> changes = watcher_.poll();
+  for (size_t i = 0; i < changes.size(); ++i) {
+    const FileChange& change = changes[i];
+    // One save may be reported under more than one event: apply it once.
+    bool seen = false;
+    for (size_t j = 0; j < i; ++j) seen = seen || changes[j].path == change.path;
+    if (seen) continue;
     const std::string path = programPathOf(change.path);
     if (change.removed) {
       Log("reload: %s was removed; what was loaded from it stays\n", path.c_str());

@@ -30,15 +30,9 @@ ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments
     }
     const bool takesValue = a == "--output" || a == "--start" || a == "--end" || a == "--fps" ||
                             a == "--size";
-    if (!takesValue) {
-      parsed.error = "unknown option '" + a + "'";
-      return parsed;
-    }
-    if (i + 1 >= arguments.size()) {
-      parsed.error = a + " needs a value";
-      return parsed;
-    }
-    const std::string& value = arguments[++i];
+    const std::string* taken = takeOptionValue(arguments, i, takesValue, parsed.error);
+    if (!taken) return parsed;
+    const std::string& value = *taken;
     bool ok = true;
     if (a == "--output") {
       o.output = value;

@@ -105,6 +105,15 @@ void saveByRename(const std::string& path, const std::string& from, const std::s
   fs::rename(path + ".swp", path);
 }
 
+// The player started in live mode, paused with the display hidden, so its
+// picture holds still.
+void startPaused(LivePlayer& player) {
+  ASSERT_TRUE(player.started()) << player.log();
+  player.key("h");
+  player.key("space");
+  ASSERT_TRUE(player.waitFor("paused at ")) << player.log();
+}
+
 void saveInPlace(const std::string& path, const std::string& from, const std::string& to) {
   std::string text = readFile(path);
   const size_t at = text.find(from);
@@ -121,10 +130,7 @@ TEST(Live, ReloadsOnSaveKeepsTheLastGoodProgramAndNamesTheLineOfAnError) {
   makeTestProduction(dir.path());
   const std::string data = dir.path() + "/demosrc/norde/data";
   LivePlayer player(x, dir.path());
-  ASSERT_TRUE(player.started()) << player.log();
-  player.key("h");
-  player.key("space");
-  ASSERT_TRUE(player.waitFor("paused at ")) << player.log();
+  ASSERT_NO_FATAL_FAILURE(startPaused(player));
   const Image before = player.settledShot();
   const Image again = player.settledShot();
   EXPECT_EQ(before.rgba, again.rgba) << "a paused picture changed";
@@ -176,10 +182,7 @@ TEST(Live, SyncTextEditsChangeThePictureAndAMalformedLineKeepsTheTracks) {
   makeTestProduction(dir.path());
   const std::string sync = dir.path() + "/demosrc/norde/sync.txt";
   LivePlayer player(x, dir.path());
-  ASSERT_TRUE(player.started()) << player.log();
-  player.key("h");
-  player.key("space");
-  ASSERT_TRUE(player.waitFor("paused at ")) << player.log();
+  ASSERT_NO_FATAL_FAILURE(startPaused(player));
   const Image before = player.settledShot();
 
   // The background grey, from 0.05 to 0.6.

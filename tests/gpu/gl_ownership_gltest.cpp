@@ -35,16 +35,6 @@ constexpr int kRounds = 200;
 constexpr int kWarmUpRounds = 5;
 constexpr long kAllowedGrowthBytes = 32L << 20;
 
-long residentBytes() {
-  long pages = 0;
-  long resident = 0;
-  FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (!statm) return 0;
-  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-  std::fclose(statm);
-  return resident * sysconf(_SC_PAGESIZE);
-}
-
 struct Names {
   std::vector<GLuint> textures, buffers, framebuffers, renderbuffers, programs, shaders;
 };

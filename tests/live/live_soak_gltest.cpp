@@ -22,16 +22,6 @@ constexpr int kRounds = 500;
 constexpr int kWarmUp = 25;
 constexpr int kFrameEvery = 25;
 constexpr long kAllowedGrowthBytes = 24L << 20;
-
-long residentBytes() {
-  long pages = 0;
-  long resident = 0;
-  FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (!statm) return 0;
-  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-  std::fclose(statm);
-  return resident * sysconf(_SC_PAGESIZE);
-}
 }  // namespace
 
 TEST(LiveSoak, FiveHundredReloadsAndSeeksLeaveGlObjectsAndMemoryFlat) {

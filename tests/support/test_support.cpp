@@ -163,3 +163,13 @@ void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes
   std::ofstream file(path, std::ios::binary);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
+
+long residentBytes() {
+  long pages = 0;
+  long resident = 0;
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (!statm) return 0;
+  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+  std::fclose(statm);
+  return resident * sysconf(_SC_PAGESIZE);
+}

@@ -35,6 +35,9 @@ class TempDir {
   bool entered_;
 };
 
+// The process's resident memory in bytes (0 when it cannot be read).
+long residentBytes();
+
 std::string readFile(const std::string& path);
 std::vector<unsigned char> readBytes(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
