@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  libsdl2-dev libglew-dev libstb-dev libmpg123-dev libkissfft-dev
+  libsdl2-dev libglew-dev libegl-dev libstb-dev libmpg123-dev libkissfft-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri xdotool imagemagick
   fonts-dejavu-core

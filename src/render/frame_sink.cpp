@@ -1,28 +1,22 @@
 #include "render/frame_sink.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include <stb_image_write.h>
 
-#include "resources/file_utils.h"
+#include "render/audio_range.h"
+#include "render/ffmpeg_process.h"
 
 namespace fs = std::filesystem;
 
-namespace {
 // Creating and removing a probe file is the one sure test that a folder takes
 // new files (permissions, read-only mounts, full disks).
-bool canCreateFileIn(const fs::path& folder, std::string& why) {
-  const fs::path probe = folder / ".tarvo-render-probe";
+bool canCreateFileIn(const std::string& folder, std::string& why) {
+  const fs::path probe = fs::path(folder) / ".tarvo-render-probe";
   {
     std::ofstream file(probe, std::ios::binary);
     if (!file || !(file << 'x') || !file.flush()) {
@@ -35,9 +29,31 @@ bool canCreateFileIn(const fs::path& folder, std::string& why) {
   return true;
 }
 
+std::string frameFileName(const std::string& folder, long long number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%05lld.png", number);
+  return (fs::path(folder) / name).string();
+}
+
+std::vector<std::string> videoEncoderArguments(const std::string& audioPath, const std::string& outputPath,
+                                               double seconds) {
+  std::vector<std::string> args = {"-i", audioPath, "-map", "0:v:0", "-map", "1:a:0"};
+  // A length, not a frame count: a frame count would end the file before
+  // the last frame's sound is written.
+  if (seconds > 0.0) {
+    char length[32];
+    std::snprintf(length, sizeof length, "%.6f", seconds);
+    args.insert(args.end(), {"-t", length});
+  }
+  args.insert(args.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "medium", "-crf", "18", "-c:a",
+                           "aac", "-b:a", "192k", "-movflags", "+faststart", outputPath});
+  return args;
+}
+
+namespace {
 class PngFolderSink : public FrameSink {
  public:
-  explicit PngFolderSink(std::string folder) : folder_(std::move(folder)) {}
+  PngFolderSink(std::string folder, long long firstNumber) : folder_(std::move(folder)), index_(firstNumber) {}
 
   bool open(const FrameFormat& format) override {
     format_ = format;
@@ -56,9 +72,7 @@ class PngFolderSink : public FrameSink {
   }
 
   bool write(const std::vector<unsigned char>& rgba) override {
-    char name[32];
-    std::snprintf(name, sizeof name, "%05lld.png", index_);
-    const std::string path = (fs::path(folder_) / name).string();
+    const std::string path = frameFileName(folder_, index_);
     if (!stbi_write_png(path.c_str(), format_.width, format_.height, 4, rgba.data(), format_.width * 4)) {
       error_ = "could not write " + path;
       return false;
@@ -77,15 +91,8 @@ class PngFolderSink : public FrameSink {
 
 class VideoSink : public FrameSink {
  public:
-  VideoSink(std::string path, std::string musicPath)
-      : path_(std::move(path)), musicPath_(std::move(musicPath)) {}
-  ~VideoSink() override {
-    if (pipe_ >= 0) close(pipe_);
-    if (child_ > 0) {
-      kill(child_, SIGTERM);
-      waitpid(child_, nullptr, 0);
-    }
-  }
+  VideoSink(std::string path, const DecodedAudio& audio) : path_(std::move(path)), audio_(audio) {}
+  ~VideoSink() override { removeAudio(); }
 
   bool open(const FrameFormat& format) override {
     format_ = format;
@@ -95,107 +102,58 @@ class VideoSink : public FrameSink {
     }
     const fs::path parent = fs::absolute(path_).parent_path();
     std::string why;
-    if (!fs::is_directory(parent) || !canCreateFileIn(parent, why)) {
+    if (!fs::is_directory(parent) || !canCreateFileIn(parent.string(), why)) {
       error_ = "cannot write " + path_ + ": " + (why.empty() ? "no such folder" : why);
       return false;
     }
+    audioPath_ = path_ + ".audio.wav";
+    const SampleRange samples = samplesOfFrames(format.firstFrame, format.firstFrame + format.frameCount,
+                                                format.fps, audio_.sampleRate);
+    if (!writeWavRange(audio_, samples, audioPath_, error_)) return false;
     char size[32];
     char rate[16];
-    char start[32];
-    char duration[32];
     std::snprintf(size, sizeof size, "%dx%d", format.width, format.height);
     std::snprintf(rate, sizeof rate, "%d", format.fps);
-    std::snprintf(start, sizeof start, "%.6f", format.start);
-    std::snprintf(duration, sizeof duration, "%.6f", format.duration);
-    std::vector<std::string> args = {
-        "ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
-        "-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-framerate", rate, "-i", "pipe:0",
-        "-ss", start, "-t", duration, "-i", musicPath_,
-        "-map", "0:v:0", "-map", "1:a:0",
-        "-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "medium", "-crf", "18",
-        "-c:a", "aac", "-b:a", "192k", "-t", duration, "-shortest", "-movflags", "+faststart", path_};
-    return spawn(args);
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo",
+                                     "-pix_fmt", "rgba", "-s", size, "-framerate", rate, "-i", "pipe:0"};
+    const std::vector<std::string> rest = videoEncoderArguments(audioPath_, path_, 0);
+    args.insert(args.end(), rest.begin(), rest.end());
+    return ffmpeg_.start(args, true, error_);
   }
 
   bool write(const std::vector<unsigned char>& rgba) override {
-    size_t done = 0;
-    while (done < rgba.size()) {
-      const ssize_t n = ::write(pipe_, rgba.data() + done, rgba.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = "ffmpeg stopped taking frames (see its message above)";
-        return false;
-      }
-      done += static_cast<size_t>(n);
-    }
-    return true;
+    if (ffmpeg_.write(rgba.data(), rgba.size())) return true;
+    error_ = "ffmpeg stopped taking frames (see its message above)";
+    return false;
   }
 
   bool finish() override {
-    close(pipe_);
-    pipe_ = -1;
-    int status = 0;
-    waitpid(child_, &status, 0);
-    child_ = -1;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      error_ = "ffmpeg failed to write " + path_;
-      return false;
-    }
-    return true;
+    const bool ok = ffmpeg_.finish();
+    removeAudio();
+    if (!ok) error_ = "ffmpeg failed to write " + path_;
+    return ok;
   }
 
  private:
-  bool spawn(std::vector<std::string>& args) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-      error_ = "cannot make a pipe to ffmpeg";
-      return false;
-    }
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    child_ = fork();
-    if (child_ == 0) {
-      dup2(fds[0], STDIN_FILENO);
-      close(fds[0]);
-      close(fds[1]);
-      execvp(argv[0], argv.data());
-      _exit(127);
-    }
-    close(fds[0]);
-    if (child_ < 0) {
-      close(fds[1]);
-      error_ = "cannot start ffmpeg";
-      return false;
-    }
-    pipe_ = fds[1];
-    // A dead encoder must give a write error, not kill the renderer.
-    signal(SIGPIPE, SIG_IGN);
-    return true;
+  void removeAudio() {
+    if (audioPath_.empty()) return;
+    std::error_code error;
+    fs::remove(audioPath_, error);
+    audioPath_.clear();
   }
 
   std::string path_;
-  std::string musicPath_;
+  const DecodedAudio& audio_;
+  std::string audioPath_;
   FrameFormat format_;
-  pid_t child_ = -1;
-  int pipe_ = -1;
+  FfmpegProcess ffmpeg_;
 };
 }  // namespace
 
-std::unique_ptr<FrameSink> makePngFolderSink(const std::string& folder) {
-  return std::make_unique<PngFolderSink>(folder);
+std::unique_ptr<FrameSink> makePngFolderSink(const std::string& folder, long long firstNumber) {
+  return std::make_unique<PngFolderSink>(folder, firstNumber);
 }
 
-std::unique_ptr<FrameSink> makeVideoSink(const std::string& path, const std::string& musicPath) {
-  return std::make_unique<VideoSink>(path, musicPath);
-}
-
-bool programOnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  if (!path) return false;
-  for (const std::string& dir : splitString(path, ':')) {
-    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / program;
-    if (access(candidate.c_str(), X_OK) == 0 && fs::is_regular_file(candidate)) return true;
-  }
-  return false;
+std::unique_ptr<FrameSink> makeVideoSink(const std::string& path, const DecodedAudio& audio) {
+  return std::make_unique<VideoSink>(path, audio);
 }

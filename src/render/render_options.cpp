@@ -22,14 +22,20 @@ ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments
   ParsedRenderOptions parsed;
   RenderOptions& o = parsed.options;
   bool startGiven = false;
+  bool endGiven = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
     if (a == "--help" || a == "-h") {
       o.help = true;
       return parsed;
     }
+    if (a == "--profile") {
+      o.profile = true;
+      continue;
+    }
     const bool takesValue = a == "--output" || a == "--start" || a == "--end" || a == "--fps" ||
-                            a == "--size";
+                            a == "--size" || a == "--frames" || a == "--shard" || a == "--encode" ||
+                            a == "--hashes" || a == "--check";
     const std::string* taken = takeOptionValue(arguments, i, takesValue, parsed.error);
     if (!taken) return parsed;
     const std::string& value = *taken;
@@ -42,6 +48,25 @@ ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments
       startGiven = true;
     } else if (a == "--end") {
       ok = parseDouble(value, o.end) && o.end >= 0.0;
+      endGiven = true;
+    } else if (a == "--frames") {
+      ok = parseFrameRange(value, o.firstFrame, o.endFrame);
+      o.framesGiven = true;
+    } else if (a == "--shard") {
+      const size_t slash = value.find('/');
+      ok = slash != std::string::npos && parseInt(value.substr(0, slash), o.shardIndex) &&
+           parseInt(value.substr(slash + 1), o.shardCount) && o.shardCount >= 1 && o.shardIndex >= 0 &&
+           o.shardIndex < o.shardCount;
+      o.sharded = true;
+    } else if (a == "--encode") {
+      o.encodeFolder = value;
+      ok = !value.empty();
+    } else if (a == "--hashes") {
+      o.hashesFile = value;
+      ok = !value.empty();
+    } else if (a == "--check") {
+      o.checkFile = value;
+      ok = !value.empty();
     } else if (a == "--fps") {
       ok = parseInt(value, o.fps) && o.fps > 0 && o.fps <= kMaxFps;
     } else if (a == "--size") {
@@ -55,8 +80,15 @@ ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments
       return parsed;
     }
   }
-  (void)startGiven;
-  if (o.output.empty()) {
+  if (o.framesGiven && (startGiven || endGiven)) {
+    parsed.error = "--frames and --start/--end name the same thing: give one of them";
+  } else if (!o.encodeFolder.empty() && !o.wantsVideo()) {
+    parsed.error = "--encode needs --output FILE.mp4";
+  } else if (!o.encodeFolder.empty() && (!o.hashesFile.empty() || !o.checkFile.empty() || o.sharded)) {
+    parsed.error = "--encode assembles frames already rendered: it takes no --hashes, --check or --shard";
+  } else if (!o.checkFile.empty() && !o.hashesFile.empty()) {
+    parsed.error = "--check compares with a hash file; --hashes writes one: give one of them";
+  } else if (o.output.empty() && o.checkFile.empty()) {
     parsed.error = "--output is required";
   } else if (o.end >= 0.0 && o.end <= o.start) {
     parsed.error = "--end must be after --start";
@@ -67,11 +99,15 @@ ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments
 }
 
 std::string renderUsage() {
-  return "usage: tarvo-render --output PATH [--start SECONDS] [--end SECONDS] [--fps N] [--size WxH]\n"
+  return "usage: tarvo-render --output PATH [--start SECONDS] [--end SECONDS | --frames A:B] [--fps N]\n"
+         "                    [--size WxH] [--shard I/N] [--hashes FILE] [--profile]\n"
+         "       tarvo-render --check FILE [--frames A:B] [--fps N] [--size WxH]\n"
+         "       tarvo-render --encode FOLDER --output FILE.mp4 [--start S --end S | --frames A:B] [--fps N]\n"
          "\n"
          "Renders the production in demosrc/norde (relative to the working directory) frame by\n"
          "frame at a fixed frame rate, with no audio device and no real-time clock: frame f shows\n"
-         "music time start + f / fps exactly as the player would show it.\n"
+         "music time f / fps exactly as the player would show it. It needs no display: without\n"
+         "one (DISPLAY unset) it renders through EGL, on a GPU when there is one.\n"
          "\n"
          "  --output PATH     a folder (created when missing) that receives numbered PNG frames\n"
          "                    00000.png, 00001.png, ...; or a path ending in .mp4 that receives an\n"
@@ -79,13 +115,22 @@ std::string renderUsage() {
          "                    (needs ffmpeg on the PATH)\n"
          "  --start SECONDS   first moment to render (default 0)\n"
          "  --end SECONDS     end of the range, not included (default: the end of the soundtrack)\n"
+         "  --frames A:B      the frames A to B-1 at the frame rate, instead of --start/--end; PNG\n"
+         "                    files are then named by their frame number (frame 37: 00037.png)\n"
+         "  --shard I/N       only the I-th (from 0) of N contiguous pieces of the range, named by\n"
+         "                    frame number: N pieces rendered into one folder give the files of one\n"
+         "                    render of the whole range, byte for byte\n"
          "  --fps N           frames per second (default 60)\n"
          "  --size WxH        size of the rendered frames (default 1920x1080); the final image is\n"
          "                    composed off-screen at this size, whatever the window or screen\n"
+         "  --hashes FILE     also write one line per frame: frame number, time, hash of its pixels\n"
+         "  --check FILE      render the frames a hash file lists and report every frame whose hash\n"
+         "                    differs (exit code 1 when any does)\n"
+         "  --encode FOLDER   assemble FOLDER's frames (named by frame number) of the range into the\n"
+         "                    video --output with exactly the soundtrack's samples of that range\n"
+         "  --profile         print CPU and GPU time per pass, averaged over the range\n"
          "  --help            this text\n"
          "\n"
-         "It needs an X display for its OpenGL context; on a machine without one run it under\n"
-         "Xvfb:  xvfb-run -a build/tarvo-render --output norde.mp4\n"
          "The same range rendered twice gives byte-identical PNG files on the same machine.\n";
 }
 
@@ -96,6 +141,27 @@ FrameRange framesOf(double start, double end, int fps) {
   const long long last = static_cast<long long>(std::ceil(end * fps - 1e-9));  // exclusive
   range.count = std::max(1LL, last - range.first);
   return range;
+}
+
+FrameRange shardOf(const FrameRange& range, int index, int count) {
+  FrameRange piece;
+  if (count <= 0 || index < 0 || index >= count) return piece;
+  const long long begin = range.count * index / count;
+  const long long end = range.count * (index + 1) / count;
+  piece.first = range.first + begin;
+  piece.count = end - begin;
+  return piece;
+}
+
+bool parseFrameRange(const std::string& text, long long& first, long long& end) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) return false;
+  int a = 0;
+  int b = 0;
+  if (!parseInt(text.substr(0, colon), a) || !parseInt(text.substr(colon + 1), b)) return false;
+  first = a;
+  end = b;
+  return a >= 0 && b > a;
 }
 
 std::string progressLine(long long done, long long total, double elapsedSeconds) {

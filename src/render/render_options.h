@@ -13,8 +13,23 @@ struct RenderOptions {
   int width = 1920;
   int height = 1080;
   bool help = false;
+  // --frames A:B: frame numbers at fps, B not included; instead of start/end.
+  bool framesGiven = false;
+  long long firstFrame = 0;
+  long long endFrame = 0;
+  // --shard I/N: the I-th (from 0) of N contiguous pieces of the range.
+  bool sharded = false;
+  int shardIndex = 0;
+  int shardCount = 1;
+  std::string encodeFolder;  // --encode: assemble these frames into output
+  std::string hashesFile;    // --hashes: one "FRAME TIME HASH" line per frame
+  std::string checkFile;     // --check: render the listed frames and compare
+  bool profile = false;      // --profile: time every pass
 
   bool wantsVideo() const;
+  // PNG files named by the global frame number, so pieces of a range
+  // rendered apart fit together; plain --start/--end renders count from 0.
+  bool globalFrameNames() const { return framesGiven || sharded; }
 };
 
 struct ParsedRenderOptions {
@@ -33,6 +48,11 @@ struct FrameRange {
   long long count = 0;
 };
 FrameRange framesOf(double start, double end, int fps);
+// The I-th of N contiguous pieces of the range (sizes differ by at most one).
+FrameRange shardOf(const FrameRange& range, int index, int count);
+
+// "A:B" frame numbers, 0 <= A < B.
+bool parseFrameRange(const std::string& text, long long& first, long long& end);
 
 // "frame 12 of 600  58.3 fps  0:10 left"
 std::string progressLine(long long done, long long total, double elapsedSeconds);

@@ -26,16 +26,22 @@ std::vector<char*> cStrings(std::vector<std::string>& strings) {
   return result;
 }
 
+// The test's environment with the extra "NAME=value" entries set and the
+// "-NAME" entries removed.
 std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra) {
   std::vector<std::string> merged;
   for (char** e = environ; *e; ++e) {
     const std::string entry = *e;
     const std::string name = entry.substr(0, entry.find('='));
     bool overridden = false;
-    for (const std::string& x : extra) overridden |= x.compare(0, name.size() + 1, name + "=") == 0;
+    for (const std::string& x : extra) {
+      overridden |= x.compare(0, name.size() + 1, name + "=") == 0 || x == "-" + name;
+    }
     if (!overridden) merged.push_back(entry);
   }
-  merged.insert(merged.end(), extra.begin(), extra.end());
+  for (const std::string& x : extra) {
+    if (x.empty() || x[0] != '-') merged.push_back(x);
+  }
   return merged;
 }
 

@@ -26,7 +26,8 @@ class XvfbServer {
 class ChildProcess {
  public:
   // Starts argv[0] (an absolute path) in workingDirectory with the extra
-  // environment entries ("NAME=value"); stdout and stderr go to outputPath.
+  // environment entries ("NAME=value" sets, "-NAME" removes); stdout and
+  // stderr go to outputPath.
   ChildProcess(const std::vector<std::string>& argv, const std::string& workingDirectory,
                const std::vector<std::string>& environment, const std::string& outputPath);
   ~ChildProcess();

@@ -1,13 +1,31 @@
 // tarvo-render: the production as numbered PNG frames or an MP4 video, frame
-// by frame at a fixed rate, with no audio device and no real-time clock.
+// by frame at a fixed rate, with no audio device and no real-time clock; with
+// a display through a hidden window, without one through EGL (a GPU when
+// there is one). Also checks renders against hash files and assembles videos
+// from frames.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/headless_gl.h"
 #include "app/window.h"
 #include "base/log.h"
+#include "render/frame_assembly.h"
 #include "render/offline_renderer.h"
 #include "render/render_options.h"
+
+namespace {
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) { stopRequested = 1; }
+
+bool hasDisplay() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -21,21 +39,34 @@ int main(int argc, char** argv) {
                  parsed.error.c_str());
     return 2;
   }
+  if (!parsed.options.encodeFolder.empty()) return assembleVideo(parsed.options);
 
   // The renderer keeps its own log so the player's output2.txt is left alone.
   logFileName = "output-render.txt";
   std::remove(logFileName.c_str());
 
-  GLWindow window;
-  if (!OpenHiddenWindow(window) || !CreateGLContext(window)) {
-    std::fprintf(stderr,
-                 "tarvo-render: no OpenGL context (is there a display? on a machine without one run\n"
-                 "  xvfb-run -a build/tarvo-render ...)\n");
+  if (hasDisplay()) {
+    GLWindow window;
+    if (!OpenHiddenWindow(window) || !CreateGLContext(window)) {
+      std::fprintf(stderr, "tarvo-render: no OpenGL context on the display %s (unset DISPLAY to render headless)\n",
+                   std::getenv("DISPLAY"));
+      return 1;
+    }
+    // Ctrl-C and SIGTERM arrive as a quit event from the window layer: the
+    // render stops between frames and keeps what it has made.
+    const int result = runOfflineRender(parsed.options, [&window] { return PumpMessages(window); });
+    ReleaseGLContext(window);
+    return result;
+  }
+
+  HeadlessGL gl;
+  if (!CreateHeadlessGLContext(gl)) {
+    std::fprintf(stderr, "tarvo-render: no OpenGL context through EGL (see output-render.txt)\n");
     return 1;
   }
-  // Ctrl-C and SIGTERM arrive as a quit event from the window layer: the
-  // render stops between frames and keeps what it has made.
-  const int result = runOfflineRender(parsed.options, [&window] { return PumpMessages(window); });
-  ReleaseGLContext(window);
+  std::signal(SIGINT, requestStop);
+  std::signal(SIGTERM, requestStop);
+  const int result = runOfflineRender(parsed.options, [] { return stopRequested == 0; });
+  ReleaseHeadlessGLContext(gl);
   return result;
 }
