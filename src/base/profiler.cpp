@@ -30,6 +30,7 @@ Profiler::Profiler() : start(Clock::now()) { Mark(""); }
 void Profiler::Mark(const char* label) {
   labels.emplace_back(label);
   times.push_back(secondsSince(start));
+  if (markHook) markHook(labels.size() - 1);
 }
 
 void Profiler::BeginFrame() {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ class Profiler {
   std::vector<double> times;
   std::vector<std::string> labels;
   int32_t frameCount = 0;
+  // Called by every Mark with the mark's index in the frame, e.g. so GPU
+  // timestamps can be taken at the same points. Empty: nothing is called.
+  std::function<void(size_t)> markHook;
   int32_t signature = 0;
   std::vector<double> sums;
   std::vector<double> maxima;

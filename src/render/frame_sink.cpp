@@ -1,6 +1,11 @@
 #include "render/frame_sink.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -51,9 +56,13 @@ std::vector<std::string> videoEncoderArguments(const std::string& audioPath, con
 }
 
 namespace {
+// PNG files are compressed on worker threads while the next frames are
+// drawn; each frame's bytes are copied first, so the files are exactly what
+// a single thread would write.
 class PngFolderSink : public FrameSink {
  public:
   PngFolderSink(std::string folder, long long firstNumber) : folder_(std::move(folder)), index_(firstNumber) {}
+  ~PngFolderSink() override { stopWorkers(); }
 
   bool open(const FrameFormat& format) override {
     format_ = format;
@@ -68,25 +77,78 @@ class PngFolderSink : public FrameSink {
       error_ = "cannot write into " + folder_ + ": " + why;
       return false;
     }
+    const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i + 1 < cores && i < kMaxWorkers; ++i) workers_.emplace_back([this] { work(); });
     return true;
   }
 
   bool write(const std::vector<unsigned char>& rgba) override {
-    const std::string path = frameFileName(folder_, index_);
-    if (!stbi_write_png(path.c_str(), format_.width, format_.height, 4, rgba.data(), format_.width * 4)) {
-      error_ = "could not write " + path;
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A few frames in waiting at most: memory stays bounded.
+    spaceFree_.wait(lock, [this] { return jobs_.size() < 2 * workers_.size() || !failure_.empty(); });
+    if (!failure_.empty()) {
+      error_ = failure_;
       return false;
     }
-    ++index_;
+    jobs_.push_back({frameFileName(folder_, index_++), rgba});
+    jobReady_.notify_one();
     return true;
   }
 
-  bool finish() override { return true; }
+  bool finish() override {
+    stopWorkers();
+    if (!failure_.empty()) error_ = failure_;
+    return failure_.empty();
+  }
 
  private:
+  static constexpr unsigned kMaxWorkers = 8;
+  struct Job {
+    std::string path;
+    std::vector<unsigned char> rgba;
+  };
+
+  void work() {
+    for (;;) {
+      Job job;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        jobReady_.wait(lock, [this] { return !jobs_.empty() || stopping_; });
+        if (jobs_.empty()) return;
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+        spaceFree_.notify_one();
+      }
+      const int written = stbi_write_png(job.path.c_str(), format_.width, format_.height, 4, job.rgba.data(),
+                                         format_.width * 4);
+      if (!written) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (failure_.empty()) failure_ = "could not write " + job.path;
+        spaceFree_.notify_all();
+      }
+    }
+  }
+
+  void stopWorkers() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    jobReady_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+    workers_.clear();
+  }
+
   std::string folder_;
   FrameFormat format_;
   long long index_ = 0;
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable jobReady_;
+  std::condition_variable spaceFree_;
+  std::deque<Job> jobs_;
+  std::string failure_;
+  bool stopping_ = false;
 };
 
 class VideoSink : public FrameSink {

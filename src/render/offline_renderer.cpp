@@ -16,6 +16,7 @@
 #include "gpu/screen_framebuffer.h"
 #include "render/frame_hashes.h"
 #include "render/frame_sink.h"
+#include "render/pass_profile.h"
 #include "resources/file_utils.h"
 
 namespace {
@@ -56,15 +57,22 @@ class RenderSession {
 
   // Frame f shows time f / fps, computed from the frame number alone.
   const std::vector<unsigned char>& render(long long frame) {
+    draw(frame);
+    return readBack();
+  }
+  void draw(long long frame) {
     clock_->setFrame(frame, options_.fps);
     glBindFramebuffer(GL_FRAMEBUFFER, image_.framebuffer());
     glViewport(0, 0, options_.width, options_.height);
     demo_->Frame();
+  }
+  const std::vector<unsigned char>& readBack() {
     image_.read(pixels_);
     return pixels_;
   }
 
   float musicLength() const { return demo_->music.length; }
+  Profiler& profiler() { return demo_->profiler; }
   const DecodedAudio& audio() const { return clock_->decoded(); }
 
  private:
@@ -157,6 +165,11 @@ int runOfflineRender(const RenderOptions& options, const std::function<bool()>& 
     }
   }
 
+  std::unique_ptr<PassProfile> profile;
+  if (options.profile) {
+    profile = std::make_unique<PassProfile>();
+    profile->attach(session.profiler());
+  }
   const auto started = std::chrono::steady_clock::now();
   double lastReport = -kProgressInterval;
   long long rendered = 0;
@@ -166,7 +179,11 @@ int runOfflineRender(const RenderOptions& options, const std::function<bool()>& 
       interrupted = true;
       break;
     }
-    const std::vector<unsigned char>& pixels = session.render(range.first + i);
+    const auto frameStarted = std::chrono::steady_clock::now();
+    session.draw(range.first + i);
+    if (profile) glFinish();  // so the drawing's time is not counted as the output's
+    const double drawSeconds = secondsSince(frameStarted);
+    const std::vector<unsigned char>& pixels = session.readBack();
     if (!sink->write(pixels)) {
       std::fprintf(stderr, "\ntarvo-render: %s\n", sink->error().c_str());
       return 1;
@@ -175,6 +192,7 @@ int runOfflineRender(const RenderOptions& options, const std::function<bool()>& 
       hashes << frameHashLine(range.first + i, options.fps, hashFramePixels(pixels));
       hashes.flush();
     }
+    if (profile) profile->frameDone(session.profiler(), drawSeconds, secondsSince(frameStarted) - drawSeconds);
     rendered = i + 1;
     const double elapsed = secondsSince(started);
     if (elapsed - lastReport >= kProgressInterval || i + 1 == range.count) {
@@ -188,6 +206,7 @@ int runOfflineRender(const RenderOptions& options, const std::function<bool()>& 
     return 1;
   }
   const double elapsed = secondsSince(started);
+  if (profile) std::fprintf(stderr, "\n%s", profile->report().c_str());
   if (interrupted) {
     std::fprintf(stderr, "\ntarvo-render: interrupted after %lld of %lld frames; those are kept in %s\n", rendered,
                  range.count, options.output.c_str());
