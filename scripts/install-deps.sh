@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth libgl1-mesa-dri xdotool imagemagick
   fonts-dejavu-core
   lame ffmpeg
+  slurmctld slurmd slurm-client munge
 )
 
 missing=()

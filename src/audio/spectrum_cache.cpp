@@ -59,11 +59,10 @@ bool SpectrumCache::build(const std::string& fileName, AudioStream& stream) {
   data.framesPerSecond = framesPerSecond;
   data.fftFlags = fftFlags;
   data.bandValues = bandValues;
-  const std::vector<uint8_t> bytes = writeSpectrumCache(data);
-  std::ofstream file(osPath(fileName), std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) {
+  // Replaced whole, so renderers building the same cache side by side (a
+  // farm's pieces) never read one another's half-written file.
+  std::string error;
+  if (!writeFileAtomically(osPath(fileName), writeSpectrumCache(data), error)) {
     Log("\tCould not write %s; the spectrum is kept for this run only\n", fileName.c_str());
     return false;
   }

@@ -21,9 +21,19 @@ class OffscreenImage {
   // The image's pixels, RGBA, top row first.
   void read(std::vector<unsigned char>& rgba) const;
 
+  // Reading back without waiting: startRead copies the image into pixel
+  // buffer `slot` (0 or 1) and returns at once; finishRead waits for that
+  // copy and hands over its pixels, RGBA, top row first. Drawing the next
+  // frame in between overlaps the two.
+  void startRead(int slot);
+  void finishRead(int slot, std::vector<unsigned char>& rgba);
+
  private:
   int width_;
   int height_;
+  size_t byteCount() const { return static_cast<size_t>(width_) * 4 * static_cast<size_t>(height_); }
+
   ColorDepthFramebuffer buffers_;
+  BufferHandle packBuffers_[2];
   bool complete_ = false;
 };

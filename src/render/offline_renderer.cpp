@@ -70,6 +70,11 @@ class RenderSession {
     image_.read(pixels_);
     return pixels_;
   }
+  void startReadBack(long long frame) { image_.startRead(static_cast<int>(frame & 1)); }
+  const std::vector<unsigned char>& finishReadBack(long long frame) {
+    image_.finishRead(static_cast<int>(frame & 1), pixels_);
+    return pixels_;
+  }
 
   float musicLength() const { return demo_->music.length; }
   Profiler& profiler() { return demo_->profiler; }
@@ -174,25 +179,21 @@ int runOfflineRender(const RenderOptions& options, const std::function<bool()>& 
   double lastReport = -kProgressInterval;
   long long rendered = 0;
   bool interrupted = false;
-  for (long long i = 0; i < range.count; ++i) {
-    if (keepGoing && !keepGoing()) {
-      interrupted = true;
-      break;
-    }
-    const auto frameStarted = std::chrono::steady_clock::now();
-    session.draw(range.first + i);
-    if (profile) glFinish();  // so the drawing's time is not counted as the output's
-    const double drawSeconds = secondsSince(frameStarted);
-    const std::vector<unsigned char>& pixels = session.readBack();
+  long long drawnCount = 0;
+  double drawSeconds = 0.0;
+  // Frame i is read back while frame i + 1 is drawn, then handed on.
+  auto handOn = [&](long long i) {
+    const auto outputStarted = std::chrono::steady_clock::now();
+    const std::vector<unsigned char>& pixels = session.finishReadBack(range.first + i);
     if (!sink->write(pixels)) {
       std::fprintf(stderr, "\ntarvo-render: %s\n", sink->error().c_str());
-      return 1;
+      return false;
     }
     if (hashes.is_open()) {
       hashes << frameHashLine(range.first + i, options.fps, hashFramePixels(pixels));
       hashes.flush();
     }
-    if (profile) profile->frameDone(session.profiler(), drawSeconds, secondsSince(frameStarted) - drawSeconds);
+    if (profile) profile->frameDone(session.profiler(), drawSeconds, secondsSince(outputStarted));
     rendered = i + 1;
     const double elapsed = secondsSince(started);
     if (elapsed - lastReport >= kProgressInterval || i + 1 == range.count) {
@@ -200,7 +201,25 @@ int runOfflineRender(const RenderOptions& options, const std::function<bool()>& 
       std::fprintf(stderr, "\r%s   ", progressLine(i + 1, range.count, elapsed).c_str());
       std::fflush(stderr);
     }
+    return true;
+  };
+  for (long long i = 0; i < range.count; ++i) {
+    if (keepGoing && !keepGoing()) {
+      interrupted = true;
+      break;
+    }
+    const auto frameStarted = std::chrono::steady_clock::now();
+    session.draw(range.first + i);
+    session.startReadBack(range.first + i);
+    drawnCount = i + 1;
+    if (profile) {
+      glFinish();  // the drawing's own time, for the report
+      drawSeconds = secondsSince(frameStarted);
+    }
+    if (i > 0 && !handOn(i - 1)) return 1;
   }
+  // The last frame drawn, interrupted or not, is kept too.
+  if (drawnCount > rendered && !handOn(drawnCount - 1)) return 1;
   if (!sink->finish()) {
     std::fprintf(stderr, "\ntarvo-render: %s\n", sink->error().c_str());
     return 1;

@@ -1,6 +1,7 @@
 #include "resources/file_utils.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -94,7 +95,8 @@ bool readFileBytes(const std::string& osFileName, std::vector<uint8_t>& bytes) {
 
 bool writeFileAtomically(const std::string& osFileName, const std::vector<uint8_t>& bytes,
                          std::string& error) {
-  const std::string temporary = osFileName + ".tmp";
+  // Unique to the process, so writers of the same file never share one.
+  const std::string temporary = osFileName + ".tmp." + std::to_string(::getpid());
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -35,8 +35,8 @@ step() {
 
 [ "$(id -u)" -eq 0 ] || fail "run as root (slurmd and apt-get need it)"
 [ -x "$renderer" ] || fail "no renderer at $renderer (build the tarvo-render target)"
-"$renderer" --help 2>&1 | grep -q -- '--shard' \
-  || fail "$renderer --help does not list --shard; rebuild tarvo-render"
+renderer_help="$("$renderer" --help 2>&1)" || fail "$renderer --help failed"
+[[ "$renderer_help" == *--shard* ]] || fail "$renderer --help does not list --shard; rebuild tarvo-render"
 
 # --- packages -----------------------------------------------------------------
 packages=(slurmctld slurmd slurm-client munge ffmpeg)

@@ -41,8 +41,10 @@ int main(int argc, char** argv) {
   }
   if (!parsed.options.encodeFolder.empty()) return assembleVideo(parsed.options);
 
-  // The renderer keeps its own log so the player's output2.txt is left alone.
-  logFileName = "output-render.txt";
+  // The renderer keeps its own log so the player's output2.txt is left alone;
+  // the pieces of a farm, running side by side in one folder, one each.
+  logFileName = parsed.options.sharded ? "output-render-shard-" + std::to_string(parsed.options.shardIndex) + ".txt"
+                                       : "output-render.txt";
   std::remove(logFileName.c_str());
 
   if (hasDisplay()) {
