@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   libsdl2-dev libglew-dev libegl-dev libstb-dev libmpg123-dev libkissfft-dev
   libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
   xvfb xauth libgl1-mesa-dri xdotool imagemagick
   fonts-dejavu-core
   lame ffmpeg

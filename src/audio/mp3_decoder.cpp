@@ -8,8 +8,6 @@
 #include "resources/file_utils.h"
 
 namespace {
-constexpr size_t kMaxFrameSamples = 1152;
-
 struct HandleDeleter {
   void operator()(mpg123_handle* handle) const {
     mpg123_close(handle);
@@ -77,12 +75,9 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
         break;
       }
       rate = newRate;
-      // The encoder's header usually tells the length; reserving it avoids
-      // regrowing a buffer of tens of megabytes.
-      const off_t expected = mpg123_length(mh);
-      if (expected > 0 && samples.empty()) {
-        samples.reserve((static_cast<size_t>(expected) + kMaxFrameSamples) * kPcmChannels);
-      }
+      // The length in the encoder's header is only a claim (a damaged or
+      // hostile one may name billions of frames), so the buffer grows with
+      // what is actually decoded instead of being reserved from it.
       continue;
     }
     if (status == MPG123_OK) {

@@ -21,10 +21,20 @@ void SpectrumCache::open(AudioStream& stream, const std::string& musicPath) {
   const std::string fileName = cacheFileName(musicPath);
   Log("fftCacheName: %s\n", fileName.c_str());
   struct stat status;
-  if (::stat(osPath(fileName).c_str(), &status) != 0 || !load(fileName)) {
+  if (::stat(osPath(fileName).c_str(), &status) != 0 || !load(fileName) || !fitsMusic()) {
     build(fileName, stream);
   }
   computeStatistics();
+}
+
+bool SpectrumCache::fitsMusic() const {
+  // A well-formed cache of other music (or of another analysis) would be
+  // sampled past its end or with the wrong bands.
+  const int32_t expectedFrames = spectrumFrameCount(length);
+  if (bandCount == kSpectrumBandCount && frameCount == expectedFrames) return true;
+  Log("\tThe cache does not fit the music: %d bands and %d frames where %d and %d are expected\n",
+      bandCount, frameCount, kSpectrumBandCount, expectedFrames);
+  return false;
 }
 
 bool SpectrumCache::build(const std::string& fileName, AudioStream& stream) {

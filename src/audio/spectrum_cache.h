@@ -27,8 +27,12 @@ class SpectrumCache {
   static std::string cacheFileName(const std::string& musicPath);
 
   // Sets length from the stream, then loads the cache file, or builds it when
-  // it is missing or not trustworthy; then computes the statistics.
+  // it is missing, not trustworthy or not the table of this music (see
+  // fitsMusic); then computes the statistics.
   void open(AudioStream& stream, const std::string& musicPath);
+  // True when the loaded table has kSpectrumBandCount bands and
+  // spectrumFrameCount(length) frames; otherwise logs why it does not fit.
+  bool fitsMusic() const;
   // Analyses the decoded music and writes the file. False when there was no
   // music to analyse or the file could not be written (the table stays).
   bool build(const std::string& fileName, AudioStream& stream);

@@ -1,74 +1,33 @@
 #include "gpu/texture.h"
 
-#include <stb_image.h>
-
-#include <cstdio>
 #include <vector>
 
 #include "base/log.h"
 #include "gpu/texture_binding.h"
+#include "gpu/texture_pixels.h"
 #include "resources/file_utils.h"
-
-namespace {
-constexpr int kUploadChannels = 4;
-
-// Grey (1 channel) and grey-alpha (2 channels) pixels as RGBA, so the upload
-// never reads more than the decoder returned.
-template <class T>
-std::vector<T> expandToRGBA(const T* pixels, size_t pixelCount, int channels, T opaque) {
-  std::vector<T> rgba(pixelCount * kUploadChannels);
-  for (size_t i = 0; i < pixelCount; ++i) {
-    const T grey = pixels[i * channels];
-    const T alpha = channels == 2 ? pixels[i * channels + 1] : opaque;
-    rgba[i * 4 + 0] = grey;
-    rgba[i * 4 + 1] = grey;
-    rgba[i * 4 + 2] = grey;
-    rgba[i * 4 + 3] = alpha;
-  }
-  return rgba;
-}
-
-bool hasRadianceSignature(const std::string& osFilePath) {
-  FILE* file = std::fopen(osFilePath.c_str(), "rb");
-  if (!file) return false;
-  const bool hdr = stbi_is_hdr_from_file(file) != 0;
-  std::fclose(file);
-  return hdr;
-}
-}  // namespace
 
 bool Texture::load(std::string imagePath) {
   path = imagePath;
   name = fileNameOf(imagePath);
   fileTime = fileModificationTime(imagePath);
 
-  const std::string osFilePath = osPath(imagePath);
-  void* decoded = nullptr;
-  isHDR = hasRadianceSignature(osFilePath);
-  if (isHDR) {
-    decoded = stbi_loadf(osFilePath.c_str(), &width, &height, &channels, 0);
+  std::vector<uint8_t> fileBytes;
+  TexturePixels pixels;
+  if (readFileBytes(osPath(imagePath), fileBytes)) {
+    pixels = decodeTexturePixels(fileBytes.data(), fileBytes.size());
   } else {
-    decoded = stbi_load(osFilePath.c_str(), &width, &height, &channels, 0);
+    pixels.refusal = "cannot read the file";
   }
-  if (!decoded) {
+  isHDR = pixels.isHDR;
+  if (!pixels.ok()) {
     Log("Texture %s failed to load\n", imagePath.c_str());
     return false;
   }
-
-  const size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(height);
-  const void* upload = decoded;
-  std::vector<float> expandedFloats;
-  std::vector<unsigned char> expandedBytes;
-  if (channels < 3) {
-    if (isHDR) {
-      expandedFloats = expandToRGBA(static_cast<const float*>(decoded), pixelCount, channels, 1.0f);
-      upload = expandedFloats.data();
-    } else {
-      expandedBytes = expandToRGBA(static_cast<const unsigned char*>(decoded), pixelCount, channels,
-                                   static_cast<unsigned char>(255));
-      upload = expandedBytes.data();
-    }
-  }
+  width = pixels.width;
+  height = pixels.height;
+  channels = pixels.channels;
+  const void* upload = pixels.upload();
 
   pixelFormat = channels == 3 ? GL_RGB : GL_RGBA;
   if (isHDR) {
@@ -99,7 +58,6 @@ bool Texture::load(std::string imagePath) {
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-  stbi_image_free(decoded);
 
   Log("\tLoaded Texture: %s\n", imagePath.c_str());
   Log("\t\t%dx%d  isHDR=%d  isSRGB=%d\n", width, height, isHDR ? 1 : 0, isSRGB ? 1 : 0);

@@ -43,12 +43,20 @@ ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments
     if (a == "--output") {
       o.output = value;
       ok = !value.empty();
-    } else if (a == "--start") {
-      ok = parseDouble(value, o.start) && o.start >= 0.0;
-      startGiven = true;
-    } else if (a == "--end") {
-      ok = parseDouble(value, o.end) && o.end >= 0.0;
-      endGiven = true;
+    } else if (a == "--start" || a == "--end") {
+      const bool isStart = a == "--start";
+      double& seconds = isStart ? o.start : o.end;
+      ok = parseDouble(value, seconds) && seconds >= 0.0;
+      if (isStart) {
+        startGiven = true;
+      } else {
+        endGiven = true;
+      }
+      if (ok && seconds > kMaxRenderSeconds) {
+        parsed.error = "bad value '" + value + "' for " + a + " (at most " +
+                       std::to_string(static_cast<long>(kMaxRenderSeconds)) + " seconds)";
+        return parsed;
+      }
     } else if (a == "--frames") {
       ok = parseFrameRange(value, o.firstFrame, o.endFrame);
       o.framesGiven = true;
@@ -113,7 +121,7 @@ std::string renderUsage() {
          "                    00000.png, 00001.png, ...; or a path ending in .mp4 that receives an\n"
          "                    H.264 (yuv420p) video with the soundtrack of the same range muxed in\n"
          "                    (needs ffmpeg on the PATH)\n"
-         "  --start SECONDS   first moment to render (default 0)\n"
+         "  --start SECONDS   first moment to render (default 0; at most 86400, as is --end)\n"
          "  --end SECONDS     end of the range, not included (default: the end of the soundtrack)\n"
          "  --frames A:B      the frames A to B-1 at the frame rate, instead of --start/--end; PNG\n"
          "                    files are then named by their frame number (frame 37: 00037.png)\n"
@@ -137,19 +145,25 @@ std::string renderUsage() {
 FrameRange framesOf(double start, double end, int fps) {
   FrameRange range;
   if (fps <= 0) return range;
-  range.first = static_cast<long long>(std::ceil(start * fps - 1e-9));
-  const long long last = static_cast<long long>(std::ceil(end * fps - 1e-9));  // exclusive
-  range.count = std::max(1LL, last - range.first);
+  const double first = std::ceil(start * fps - 1e-9);
+  const double last = std::ceil(end * fps - 1e-9);  // exclusive
+  // Converting a double beyond long long is undefined; such a range has no frames.
+  const double limit = static_cast<double>(kMaxFrameNumber);
+  if (!(std::fabs(first) <= limit && std::fabs(last) <= limit)) return range;
+  range.first = static_cast<long long>(first);
+  range.count = std::max(1LL, static_cast<long long>(last) - range.first);
   return range;
 }
 
 FrameRange shardOf(const FrameRange& range, int index, int count) {
   FrameRange piece;
   if (count <= 0 || index < 0 || index >= count) return piece;
-  const long long begin = range.count * index / count;
-  const long long end = range.count * (index + 1) / count;
-  piece.first = range.first + begin;
-  piece.count = end - begin;
+  // floor(range.count * i / count), split so that no product can overflow.
+  const long long whole = range.count / count;
+  const long long rest = range.count % count;
+  const auto boundary = [&](long long i) { return whole * i + rest * i / count; };
+  piece.first = range.first + boundary(index);
+  piece.count = boundary(index + 1LL) - boundary(index);
   return piece;
 }
 

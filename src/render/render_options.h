@@ -41,12 +41,18 @@ ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments
 
 std::string renderUsage();
 
+// Latest moment --start and --end accept (a day): far beyond any soundtrack,
+// and its frames at the highest frame rate fit every count comfortably.
+constexpr double kMaxRenderSeconds = 86400.0;
+
 // The frames of [start, end) at fps: frame f shows time f / fps. A range
-// shorter than one frame still gets the frame at its start.
+// shorter than one frame still gets the frame at its start. Count 0 when a
+// bound is not finite or its frame number would pass kMaxFrameNumber.
 struct FrameRange {
   long long first = 0;
   long long count = 0;
 };
+constexpr long long kMaxFrameNumber = 1LL << 53;  // every such number is exact in a double
 FrameRange framesOf(double start, double end, int fps);
 // The I-th of N contiguous pieces of the range (sizes differ by at most one).
 FrameRange shardOf(const FrameRange& range, int index, int count);

@@ -70,3 +70,17 @@ TEST(Mp3Decoder, RefusesMissingEmptyAndNonMp3Bytes) {
   EXPECT_GT(half.audio.frameCount(), 30000);
   EXPECT_LT(half.audio.frameCount(), 60000);
 }
+
+TEST(Mp3Decoder, AnAbsurdLengthInTheHeaderIsNotBelieved) {
+  // The encoder's Xing header claims 2^32 - 1 frames; the decoder keeps what
+  // the file holds (without the claimed end, the padding is not trimmed).
+  std::vector<uint8_t> bytes = readBytes(fixturePath("tone_mono_22k.mp3"));
+  const auto xing = std::search(bytes.begin(), bytes.end(), std::begin("Xing"), std::end("Xing") - 1);
+  ASSERT_NE(xing, bytes.end());
+  std::fill(xing + 8, xing + 12, 0xFF);  // after the tag and its flags
+  const DecodeResult result = decodeMp3(bytes.data(), bytes.size());
+  ASSERT_TRUE(result.error.empty()) << result.error;
+  EXPECT_GE(result.audio.frameCount(), 22050);
+  EXPECT_LE(result.audio.frameCount(), 41 * 576);  // the file's 41 frames of 576 samples
+  EXPECT_LE(result.audio.samples.capacity(), 2u * 41 * 576 * kPcmChannels);
+}

@@ -221,3 +221,36 @@ TEST(SpectrumCache, ShortOrMissingMusicGivesAnEmptyTableOfZeros) {
   EXPECT_EQ(none.value(3, 3), 0.0f);
   EXPECT_EQ(none.view().values, nullptr);
 }
+
+TEST(SpectrumCache, ACacheThatDoesNotFitTheMusicIsRebuilt) {
+  TempDir dir;
+  ManualClockStream twoSeconds;
+  twoSeconds.openDecoded(sineAudio(2.0, 500.0));
+  SpectrumCache longer;
+  openCache(longer, twoSeconds, "tune.mp3");
+  ASSERT_EQ(longer.frameCount, 60);
+
+  // Well-formed, but 60 frames for one second of music.
+  ManualClockStream oneSecond;
+  oneSecond.openDecoded(sineAudio(1.0, 500.0));
+  SpectrumCache rebuilt;
+  std::string log = openCache(rebuilt, oneSecond, "tune.mp3");
+  EXPECT_NE(log.find("\tLoaded Successfully\n\tThe cache does not fit the music: 128 bands and 60 frames "
+                     "where 128 and 30 are expected\nCreating tune.cache\n"),
+            std::string::npos) << log;
+  EXPECT_EQ(rebuilt.frameCount, 30);
+  EXPECT_EQ(readBytes("tune.cache").size(), 16u + 30u * 512u);
+
+  // The right frame count but other bands.
+  SpectrumCacheData narrow;
+  narrow.frameCount = 30;
+  narrow.bandCount = 64;
+  narrow.framesPerSecond = 30;
+  narrow.bandValues.assign(30 * 64, 1.0f);
+  writeBytes("tune.cache", writeSpectrumCache(narrow));
+  SpectrumCache again;
+  log = openCache(again, oneSecond, "tune.mp3");
+  EXPECT_NE(log.find("64 bands and 30 frames where 128 and 30 are expected"), std::string::npos) << log;
+  EXPECT_EQ(again.bandCount, 128);
+  EXPECT_EQ(again.bandValues, rebuilt.bandValues);
+}

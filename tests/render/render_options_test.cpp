@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "render/render_options.h"
 
 namespace {
@@ -61,4 +63,30 @@ TEST(RenderOptions, FrameRangeAndProgress) {
   EXPECT_EQ(r.count, 1);
   EXPECT_EQ(progressLine(30, 90, 1.0), "frame 30 of 90  30.0 fps  0:02 left");
   EXPECT_EQ(progressLine(0, 90, 0.0), "frame 0 of 90  0.0 fps  0:00 left");
+}
+
+TEST(RenderOptions, HugeTimesAreRefusedAndFrameNumbersStayDefined) {
+  const auto huge = parse({"--output", "x", "--start", "0", "--end", "1e300"});
+  EXPECT_EQ(huge.error, "bad value '1e300' for --end (at most 86400 seconds)");
+  EXPECT_NE(parse({"--output", "x", "--start", "86400.5", "--fps", "1000"}).error, "");
+  const auto day = parse({"--output", "x", "--start", "0", "--end", "86400", "--fps", "1000"});
+  ASSERT_EQ(day.error, "");
+  EXPECT_EQ(framesOf(day.options.start, day.options.end, day.options.fps).count, 86400000);
+
+  // Beyond every frame number a double holds exactly: no frames, no overflow.
+  EXPECT_EQ(framesOf(0.0, 1e300, 1000).count, 0);
+  EXPECT_EQ(framesOf(1e300, 2e300, 60).count, 0);
+  EXPECT_EQ(framesOf(0.0, std::nan(""), 60).count, 0);
+
+  // Shards of the largest range: exact boundaries, no product overflows.
+  const FrameRange whole{5, 1LL << 53};
+  const int pieces = 2147483647;
+  const FrameRange last = shardOf(whole, pieces - 1, pieces);
+  EXPECT_EQ(last.first + last.count, whole.first + whole.count);
+  const FrameRange first = shardOf(whole, 0, pieces);
+  EXPECT_EQ(first.first, 5);
+  EXPECT_EQ(first.count, (1LL << 53) / pieces);
+  const FrameRange middle = shardOf({0, 10}, 1, 3);  // 0..3, 3..6, 6..10
+  EXPECT_EQ(middle.first, 3);
+  EXPECT_EQ(middle.count, 3);
 }

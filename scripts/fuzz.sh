@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of fuzz/ with clang into build-fuzz and runs
+# each for SECONDS (default 60) on a copy of its seed corpus, its regressions
+# read as further seeds. Prints one line per target: executions, coverage
+# (libFuzzer's final cov:) and crashes (0 or 1, with the saved input). Exits
+# with 1 when any target crashed. Without clang it says so and does nothing.
+#
+#   bash scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+seconds="${1:-60}"
+build="$root/build-fuzz"
+
+if ! command -v clang >/dev/null 2>&1 || ! command -v clang++ >/dev/null 2>&1; then
+  echo "fuzz.sh: clang is not installed (scripts/install-deps.sh installs it): no fuzzing"
+  exit 0
+fi
+
+mkdir -p "$build"
+if ! { cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+         -DTARVO_FUZZ=ON -DTARVO_PURE_TESTS_ONLY=ON &&
+       cmake --build "$build" --target fuzzers -j"$(nproc)"; } >"$build/fuzz-build.log" 2>&1; then
+  tail -n 40 "$build/fuzz-build.log"
+  echo "fuzz.sh: the fuzz targets did not build (log: $build/fuzz-build.log)"
+  exit 2
+fi
+
+runs="$build/fuzz-runs"
+rm -rf "$runs"
+mkdir -p "$runs"
+any_crash=0
+printf '%-18s %12s %8s %8s\n' target executions cov crashes
+for source in "$root"/fuzz/*_fuzz.cpp; do
+  name="$(basename "$source" _fuzz.cpp)"
+  dir="$runs/$name"
+  mkdir -p "$dir/corpus"
+  cp -r "$root/fuzz/corpus/$name/." "$dir/corpus/" 2>/dev/null || true
+  seeds=("$dir/corpus")
+  if [ -d "$root/fuzz/regressions/$name" ]; then seeds+=("$root/fuzz/regressions/$name"); fi
+  status=0
+  (cd "$dir" && "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
+     -artifact_prefix="$dir/" "${seeds[@]}") >"$dir/log.txt" 2>&1 || status=$?
+  executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log.txt" | tail -n 1)"
+  coverage="$(grep -o 'cov: [0-9]*' "$dir/log.txt" | tail -n 1 | cut -d' ' -f2)"
+  artifact="$(find "$dir" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'oom-*' -o -name 'timeout-*' \
+                -o -name 'leak-*' \) | head -n 1)"
+  crashed=0
+  note=""
+  if [ "$status" -ne 0 ] || [ -n "$artifact" ]; then
+    crashed=1
+    any_crash=1
+    note="  ${artifact:-exit code $status} (log: $dir/log.txt)"
+  fi
+  printf '%-18s %12s %8s %8s%s\n' "$name" "${executions:-?}" "${coverage:-?}" "$crashed" "$note"
+done
+exit "$any_crash"
