@@ -49,15 +49,15 @@ bool parseClockTime(const std::string& text, double& seconds) {
 // Text made only of the characters a time uses is a time and must parse as
 // one, so "-3" or "1:75" are refused here rather than looked up as section
 // names; anything else is a section name, checked once the table is loaded.
-bool parseTimeSpec(const std::string& text, TimeSpec& spec) {
-  spec = TimeSpec();
-  spec.given = true;
-  spec.text = text;
+bool parseTimeValue(const std::string& text, TimeValue& moment) {
+  moment = TimeValue();
+  moment.given = true;
+  moment.text = text;
   if (text.empty()) return false;
   if (text.find_first_not_of("0123456789.:+-") == std::string::npos) {
-    return parseClockTime(text, spec.seconds);
+    return parseClockTime(text, moment.seconds);
   }
-  spec.section = text;
+  moment.section = text;
   return true;
 }
 
@@ -72,7 +72,7 @@ std::string loopOrderError(const std::string& loopText, double from, double to) 
          " to " + formatSeconds(to) + ")";
 }
 
-bool knownBackwards(const TimeSpec& from, const TimeSpec& to) {
+bool knownBackwards(const TimeValue& from, const TimeValue& to) {
   return from.section.empty() && to.section.empty() && from.seconds >= to.seconds;
 }
 
@@ -85,7 +85,7 @@ bool parseLoop(const std::string& value, PlayerOptions& o, std::string& error) {
   o.loopSection = false;
   o.loopText = value;
   if (value.find(':') == std::string::npos) {
-    if (!parseTimeSpec(value, o.loopFrom) || o.loopFrom.section.empty()) {
+    if (!parseTimeValue(value, o.loopFrom) || o.loopFrom.section.empty()) {
       error = "bad value '" + value + "' for --loop (FROM:TO or a section name)";
       return false;
     }
@@ -94,17 +94,17 @@ bool parseLoop(const std::string& value, PlayerOptions& o, std::string& error) {
     return true;
   }
 
-  std::vector<std::pair<TimeSpec, TimeSpec>> readings;
+  std::vector<std::pair<TimeValue, TimeValue>> readings;
   for (size_t colon = value.find(':'); colon != std::string::npos;
        colon = value.find(':', colon + 1)) {
-    TimeSpec from;
-    TimeSpec to;
-    if (parseTimeSpec(value.substr(0, colon), from) && parseTimeSpec(value.substr(colon + 1), to)) {
+    TimeValue from;
+    TimeValue to;
+    if (parseTimeValue(value.substr(0, colon), from) && parseTimeValue(value.substr(colon + 1), to)) {
       readings.emplace_back(from, to);
     }
   }
   const auto keepIfAnyLeft = [&readings](auto drop) {
-    std::vector<std::pair<TimeSpec, TimeSpec>> kept;
+    std::vector<std::pair<TimeValue, TimeValue>> kept;
     for (const auto& r : readings) {
       if (!drop(r)) kept.push_back(r);
     }
@@ -189,7 +189,7 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
       ok = parseSize(value, o.width, o.height) && o.width > 0 && o.height > 0 &&
            o.width <= kMaxWindowSide && o.height <= kMaxWindowSide;
     } else if (a == "--start") {
-      ok = parseTimeSpec(value, o.start);
+      ok = parseTimeValue(value, o.start);
     } else if (!parseLoop(value, o, parsed.error)) {  // --loop writes its own error
       return parsed;
     }
@@ -240,15 +240,15 @@ std::string playerUsage() {
          "  H                   heads-up display on / off\n";
 }
 
-bool resolveTime(const TimeSpec& spec, const std::vector<MusicSection>& sections, double& seconds,
+bool resolveTime(const TimeValue& moment, const std::vector<MusicSection>& sections, double& seconds,
                  std::string& error) {
-  if (spec.section.empty()) {
-    seconds = spec.seconds;
+  if (moment.section.empty()) {
+    seconds = moment.seconds;
     return true;
   }
-  const MusicSection* section = findSection(spec.section, sections);
+  const MusicSection* section = findSection(moment.section, sections);
   if (!section) {
-    error = unknownSection(spec.section, sections);
+    error = unknownSection(moment.section, sections);
     return false;
   }
   seconds = section->start;

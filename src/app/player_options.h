@@ -11,7 +11,7 @@
 
 // A moment as the user typed it: seconds, or a section name that is looked up
 // once the production's section table is loaded.
-struct TimeSpec {
+struct TimeValue {
   bool given = false;
   double seconds = 0.0;
   std::string section;  // non-empty: a section name
@@ -24,10 +24,10 @@ struct PlayerOptions {
   int width = 0;
   int height = 0;
   bool fullscreen = false;  // asked for explicitly; also what no arguments gives
-  TimeSpec start;
+  TimeValue start;
   bool loop = false;  // playback wraps from loopTo back to loopFrom
-  TimeSpec loopFrom;
-  TimeSpec loopTo;
+  TimeValue loopFrom;
+  TimeValue loopTo;
   bool loopSection = false;  // `--loop NAME`: loopFrom and loopTo name one section, start to end
   std::string loopText;      // the --loop value as typed, for messages
   bool mute = false;
@@ -46,10 +46,10 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
 
 std::string playerUsage();
 
-// Seconds for a TimeSpec: its own seconds, or the start of the section it
+// Seconds for a TimeValue: its own seconds, or the start of the section it
 // names. False, with `error` naming the value and the known sections, when the
 // name is not in `sections` (an empty table knows no names).
-bool resolveTime(const TimeSpec& spec, const std::vector<MusicSection>& sections, double& seconds,
+bool resolveTime(const TimeValue& moment, const std::vector<MusicSection>& sections, double& seconds,
                  std::string& error);
 
 struct ResolvedTimes {

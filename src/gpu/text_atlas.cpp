@@ -361,7 +361,7 @@ void TextAtlas::drawQuads(float r, float g, float b, float a, int targetWidth, i
   setUniform2f("targetSize", static_cast<float>(targetWidth), static_cast<float>(targetHeight));
   setUniform4f("color", r, g, b, a);
 
-  // Positions, then texture coordinates, in one buffer respecified per draw.
+  // Positions, then texture coordinates, in one buffer refilled on every draw.
   const size_t halfBytes = vertices_.size() * sizeof(float);
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(2 * halfBytes), nullptr, GL_STREAM_DRAW);
