@@ -22,18 +22,10 @@
 #include "demo/demo.h"
 #include "demo/production_names.h"
 #include "live/live_session.h"
-#include "resources/file_utils.h"
 
 namespace {
 const char* const kClassName = "tarvo-window";
 const char* const kLiveTitle = "tarvo";
-
-// The production's sections, for times given by name; empty without a table.
-std::vector<MusicSection> readSections() {
-  std::vector<uint8_t> bytes;
-  if (!readFileBytes(osPath(paths::kSections), bytes)) return {};
-  return parseSectionTable(std::string(bytes.begin(), bytes.end())).sections;
-}
 
 int usageError(const std::string& error) {
   std::fprintf(stderr, "tarvo: %s\n(tarvo --help explains the options)\n", error.c_str());
@@ -53,7 +45,7 @@ int main(int argc, char** argv) {
   if (options.any()) {
     ResolvedTimes times;
     std::string error;
-    if (!resolvePlayerTimes(options, readSections(), times, error)) return usageError(error);
+    if (!resolvePlayerTimes(options, readSectionTable(paths::kSections).table.sections, times, error)) return usageError(error);
     settings.live = options.live;
     settings.hasStart = times.hasStart;
     settings.start = times.start;

@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "resources/file_utils.h"
+
 SectionTableParse parseSectionTable(const std::string& text) {
   SectionTableParse result;
   std::istringstream lines(text);
@@ -38,4 +40,13 @@ SectionTableParse parseSectionTable(const std::string& text) {
     result.sections.push_back(section);
   }
   return result;
+}
+
+SectionTableFile readSectionTable(const std::string& programPath) {
+  SectionTableFile file;
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(programPath), bytes)) return file;
+  file.found = true;
+  file.table = parseSectionTable(std::string(bytes.begin(), bytes.end()));
+  return file;
 }

@@ -18,3 +18,11 @@ struct SectionTableParse {
 };
 
 SectionTableParse parseSectionTable(const std::string& text);
+
+// The table in a file (program path). A missing file is no table and no
+// problem; an unreadable one is found=false too.
+struct SectionTableFile {
+  bool found = false;
+  SectionTableParse table;
+};
+SectionTableFile readSectionTable(const std::string& programPath);

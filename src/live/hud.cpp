@@ -41,8 +41,9 @@ void Hud::handleKeys() {
 void Hud::draw(const HudState& state, int width, int height) {
   if (!visible || !atlas_.ready() || width <= 0 || height <= 0) return;
   char lines[4][160];
-  std::snprintf(lines[0], sizeof lines[0], "%s  row %d  %s", formatMusicTime(state.time).c_str(),
-                static_cast<int>(std::floor(state.row)), state.section.empty() ? "-" : state.section.c_str());
+  const std::string_view section = state.section.empty() ? std::string_view("-") : state.section;
+  std::snprintf(lines[0], sizeof lines[0], "%s  row %d  %.*s", formatMusicTime(state.time).c_str(),
+                static_cast<int>(std::floor(state.row)), static_cast<int>(section.size()), section.data());
   std::snprintf(lines[1], sizeof lines[1], "%s%s", state.paused ? "paused" : "playing",
                 state.looping ? "  looping" : "");
   std::snprintf(lines[2], sizeof lines[2], "%.1f fps  %.2f ms", state.framesPerSecond, state.frameMs);

@@ -6,19 +6,20 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "gpu/text_atlas.h"
 
 struct HudState {
   double time = 0.0;
   double row = 0.0;
-  std::string section;
+  std::string_view section;
   bool paused = false;
   bool looping = false;
   double framesPerSecond = 0.0;
   double frameMs = 0.0;
   bool freeCamera = false;
-  std::string error;
+  std::string_view error;
 };
 
 // "1:05.25" for 65.25 s.

@@ -3,7 +3,6 @@
 #include "audio/music_sections.h"
 #include "base/log.h"
 #include "demo/production_names.h"
-#include "resources/file_utils.h"
 
 namespace {
 // Frame time is smoothed over about this many frames for the display.
@@ -12,12 +11,11 @@ constexpr double kSmoothing = 1.0 / 20.0;
 
 LiveSession::LiveSession(Demo& demo, const LiveSettings& settings)
     : demo_(demo), settings_(settings), transport_(demo.music, settings.live) {
-  std::vector<uint8_t> bytes;
-  if (readFileBytes(osPath(paths::kSections), bytes)) {
-    SectionTableParse parsed = parseSectionTable(std::string(bytes.begin(), bytes.end()));
-    if (!parsed.problem.empty()) Log("sections: %s: %s\n", paths::kSections.c_str(), parsed.problem.c_str());
-    transport_.setSections(std::move(parsed.sections));
+  SectionTableFile sections = readSectionTable(paths::kSections);
+  if (!sections.table.problem.empty()) {
+    Log("sections: %s: %s\n", paths::kSections.c_str(), sections.table.problem.c_str());
   }
+  transport_.setSections(std::move(sections.table.sections));
   if (settings.mute) demo.music.volume = 0.0f;
   if (settings.hasLoop) transport_.setLoop(settings.loopFrom, settings.loopTo);
   if (settings.hasStart) transport_.seek(settings.start);

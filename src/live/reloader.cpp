@@ -230,14 +230,13 @@ void Reloader::reloadCameraKeys(const std::string& path) {
 }
 
 void Reloader::reloadSections(const std::string& path) {
-  std::string text;
-  if (!readText(path, text)) return;
-  SectionTableParse parsed = parseSectionTable(text);
-  if (!parsed.problem.empty()) {
-    failed(path, withLine(path, parsed.problem));
+  SectionTableFile file = readSectionTable(path);
+  if (!file.found) return;
+  if (!file.table.problem.empty()) {
+    failed(path, withLine(path, file.table.problem));
     return;
   }
-  transport_.setSections(std::move(parsed.sections));
+  transport_.setSections(std::move(file.table.sections));
   succeeded(path, Clock::now());
 }
 
@@ -273,10 +272,11 @@ void Reloader::framePresented() {
   pending_.clear();
 }
 
-std::string Reloader::error() const {
+const std::string& Reloader::error() const {
+  static const std::string none;
   for (auto it = errorOrder_.rbegin(); it != errorOrder_.rend(); ++it) {
     const auto found = errors_.find(*it);
     if (found != errors_.end()) return found->second;
   }
-  return "";
+  return none;
 }

@@ -33,7 +33,7 @@ class Reloader {
 
   // The most recent reload error still standing, "PATH:LINE: MESSAGE"; empty
   // when every failed file has been fixed since.
-  std::string error() const;
+  const std::string& error() const;
   int reloadCount() const { return reloadCount_; }
   bool usingInotify() const { return watcher_.usingInotify(); }
 

@@ -79,11 +79,12 @@ void Transport::beforeFrame() {
   }
 }
 
-std::string Transport::sectionAt(double seconds) const {
+const std::string& Transport::sectionAt(double seconds) const {
+  static const std::string none;
   for (const MusicSection& section : sections_) {
     if (seconds >= section.start && seconds < section.end) return section.name;
   }
-  return "";
+  return none;
 }
 
 double Transport::previousSectionStart(double seconds) const {

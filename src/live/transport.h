@@ -45,7 +45,7 @@ class Transport {
   // Seconds being heard (or held).
   double now() const;
   // Name of the section at the time; empty outside every section.
-  std::string sectionAt(double seconds) const;
+  const std::string& sectionAt(double seconds) const;
   // Start of the section before / after the time (0 / unchanged at the ends).
   double previousSectionStart(double seconds) const;
   double nextSectionStart(double seconds) const;
