@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of fuzz/ with clang into build-fuzz and runs
 # each for SECONDS (default 60) on a copy of its seed corpus, its regressions
-# read as further seeds. Prints one line per target: executions, coverage
+# read as further seeds; as many targets at once as there are cores
+# (FUZZ_JOBS to choose). Prints one line per target: executions, coverage
 # (libFuzzer's final cov:) and crashes (0 or 1, with the saved input). Exits
 # with 1 when any target crashed. Without clang it says so and does nothing.
 #
@@ -29,29 +30,43 @@ fi
 runs="$build/fuzz-runs"
 rm -rf "$runs"
 mkdir -p "$runs"
-any_crash=0
-printf '%-18s %12s %8s %8s\n' target executions cov crashes
-for source in "$root"/fuzz/*_fuzz.cpp; do
-  name="$(basename "$source" _fuzz.cpp)"
-  dir="$runs/$name"
+
+# Runs one target; leaves its table line in $runs/NAME/line.txt.
+run_target() {
+  local name="$1" dir="$runs/$1"
   mkdir -p "$dir/corpus"
   cp -r "$root/fuzz/corpus/$name/." "$dir/corpus/" 2>/dev/null || true
-  seeds=("$dir/corpus")
+  local seeds=("$dir/corpus")
   if [ -d "$root/fuzz/regressions/$name" ]; then seeds+=("$root/fuzz/regressions/$name"); fi
-  status=0
+  local status=0
   (cd "$dir" && "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
      -artifact_prefix="$dir/" "${seeds[@]}") >"$dir/log.txt" 2>&1 || status=$?
+  local executions coverage artifact crashed=0 note=""
   executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log.txt" | tail -n 1)"
   coverage="$(grep -o 'cov: [0-9]*' "$dir/log.txt" | tail -n 1 | cut -d' ' -f2)"
   artifact="$(find "$dir" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'oom-*' -o -name 'timeout-*' \
                 -o -name 'leak-*' \) | head -n 1)"
-  crashed=0
-  note=""
   if [ "$status" -ne 0 ] || [ -n "$artifact" ]; then
     crashed=1
-    any_crash=1
     note="  ${artifact:-exit code $status} (log: $dir/log.txt)"
   fi
-  printf '%-18s %12s %8s %8s%s\n' "$name" "${executions:-?}" "${coverage:-?}" "$crashed" "$note"
+  printf '%-18s %12s %8s %8s%s\n' "$name" "${executions:-?}" "${coverage:-?}" "$crashed" "$note" >"$dir/line.txt"
+}
+
+# One target per core at a time; the table comes out in name order.
+names=()
+for source in "$root"/fuzz/*_fuzz.cpp; do names+=("$(basename "$source" _fuzz.cpp)"); done
+jobs="${FUZZ_JOBS:-$(nproc)}"
+for name in "${names[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  run_target "$name" &
+done
+wait
+
+any_crash=0
+printf '%-18s %12s %8s %8s\n' target executions cov crashes
+for name in "${names[@]}"; do
+  cat "$runs/$name/line.txt"
+  if [ "$(awk '{print $4}' "$runs/$name/line.txt")" != "0" ]; then any_crash=1; fi
 done
 exit "$any_crash"

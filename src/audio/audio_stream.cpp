@@ -6,6 +6,7 @@
 bool AudioStream::open(const std::string& osPath) {
   DecodeResult result = decodeMp3File(osPath);
   openError_ = result.error;
+  openNotice_ = result.notice;
   openDecoded(result.error.empty() ? std::move(result.audio) : DecodedAudio{});
   return isOpen();
 }

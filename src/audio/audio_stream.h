@@ -27,6 +27,8 @@ class AudioStream {
   const DecodedAudio& decoded() const { return audio_; }
   // Why the last open failed.
   const std::string& openError() const { return openError_; }
+  // What the last successful open found odd about the file (DecodeResult::notice).
+  const std::string& openNotice() const { return openNotice_; }
 
   int64_t lengthBytes() const { return audio_.frameCount() * kBytesPerFrame; }
   float sampleRate() const { return static_cast<float>(audio_.sampleRate); }
@@ -57,6 +59,7 @@ class AudioStream {
 
   DecodedAudio audio_;
   std::string openError_;
+  std::string openNotice_;
 };
 
 // The gain a volume value plays at: 0..1, non-numbers silent.

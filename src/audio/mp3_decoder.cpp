@@ -2,6 +2,8 @@
 
 #include <mpg123.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -95,7 +97,22 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
   samples.resize(samples.size() - samples.size() % kPcmChannels);
   result.audio.sampleRate = static_cast<int>(rate);
   if (result.error.empty() && (samples.empty() || rate <= 0)) result.error = "no MP3 audio found";
-  if (!result.error.empty()) result.audio = DecodedAudio{};
+  if (!result.error.empty()) {
+    result.audio = DecodedAudio{};
+    return result;
+  }
+  // Once the whole file has been fed, mpg123 knows the length only from an
+  // encoder's header. More than one MPEG frame (1152 samples) apart from
+  // what decoded is worth telling the author.
+  const off_t announced = mpg123_length(mh);
+  const int64_t decoded = result.audio.frameCount();
+  if (announced > 0 && std::llabs(static_cast<long long>(announced) - decoded) > 1152) {
+    char text[160];
+    std::snprintf(text, sizeof text, "the header announces %.2f s, %.2f s decoded; the music is %.2f s long",
+                  static_cast<double>(announced) / rate, static_cast<double>(decoded) / rate,
+                  static_cast<double>(decoded) / rate);
+    result.notice = text;
+  }
   return result;
 }
 

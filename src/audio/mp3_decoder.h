@@ -22,6 +22,10 @@ struct DecodedAudio {
 struct DecodeResult {
   DecodedAudio audio;
   std::string error;  // empty on success
+  // Set on success when the file's header announces a length other than
+  // what decoded (a file cut short, a damaged header): says both. The
+  // decoded length is the one used.
+  std::string notice;
 };
 
 // Decodes an MP3 held in memory.

@@ -20,6 +20,8 @@ void MusicPlayer::open(std::string musicPath, std::string projectPath, std::stri
   if (!stream->open(osPath(musicPath))) {
     Log("failed to open tune\n");
     if (!stream->openError().empty()) Log("\t%s: %s\n", musicPath.c_str(), stream->openError().c_str());
+  } else if (!stream->openNotice().empty()) {
+    Log("\t%s: %s\n", musicPath.c_str(), stream->openNotice().c_str());
   }
   try {
     syncDevice = std::make_unique<SyncDevice>(syncBase);
@@ -48,6 +50,7 @@ bool MusicPlayer::reloadMusic(const std::string& musicPath, std::string& error) 
     error = decoded.error;
     return false;
   }
+  if (!decoded.notice.empty()) Log("\t%s: %s\n", musicPath.c_str(), decoded.notice.c_str());
   const int64_t at = stream->position();
   const bool wasPlaying = stream->playing();
   stream->openDecoded(std::move(decoded.audio));

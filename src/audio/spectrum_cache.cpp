@@ -91,7 +91,7 @@ bool SpectrumCache::load(const std::string& fileName) {
   }
   SpectrumCacheParseResult parsed = parseSpectrumCache(bytes.data(), bytes.size());
   if (!parsed.problem.empty()) {
-    Log("\tNot a usable cache: %s\n", parsed.problem.c_str());
+    Log("\tNot a usable cache: %s: %s\n", fileName.c_str(), parsed.problem.c_str());
     return false;
   }
   frameCount = parsed.data.frameCount;

@@ -63,7 +63,8 @@ bool parseValue(const std::string& text, float& value) {
   char* end = nullptr;
   errno = 0;
   value = std::strtof(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && !(errno == ERANGE && std::isinf(value));
+  // "nan" and "inf" are words strtof knows, but no value a key may hold.
+  return !text.empty() && *end == '\0' && std::isfinite(value);
 }
 
 bool parseKind(const std::string& text, int& kind) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/log.h"
 #include "resources/file_utils.h"
 #include "resources/little_endian.h"
 
@@ -24,13 +25,20 @@ TrackParseResult parseTrackBytes(const uint8_t* data, size_t size) {
     usable = present;
     result.problem = "holds fewer keys than its count";
   }
-  result.keys.resize(usable);
+  result.keys.reserve(usable);
   for (size_t k = 0; k < usable; ++k) {
     const uint8_t* p = data + kTrackHeaderBytes + k * kTrackKeyBytes;
-    SyncKey& key = result.keys[k];
+    SyncKey key;
     key.row = readInt32LE(p);
     key.value = readFloatLE(p + 4);
     key.kind = static_cast<int8_t>(p[8]);
+    if (!result.keys.empty() && key.row <= result.keys.back().row) {
+      result.dropped.push_back({key.row, "its row is not after row " + std::to_string(result.keys.back().row)});
+    } else if (!std::isfinite(key.value)) {
+      result.dropped.push_back({key.row, "its value is not a finite number"});
+    } else {
+      result.keys.push_back(key);
+    }
   }
   return result;
 }
@@ -49,8 +57,22 @@ std::vector<uint8_t> writeTrackBytes(const std::vector<SyncKey>& keys) {
 
 int SyncTrack::load(const SyncDevice& device) {
   std::vector<uint8_t> bytes;
-  if (!device.reader(osPath(device.trackPath(name)), bytes)) return -1;
+  const std::string path = device.trackPath(name);
+  if (!device.reader(osPath(path), bytes)) return -1;
   TrackParseResult parsed = parseTrackBytes(bytes.data(), bytes.size());
+  if (!parsed.problem.empty()) {
+    Log("\tsync track %s: %s; %d keys used\n", path.c_str(), parsed.problem.c_str(),
+        static_cast<int>(parsed.keys.size()));
+  }
+  // A few lines say what happened; a file of random bytes must not flood the log.
+  constexpr size_t kDropsNamed = 8;
+  for (size_t i = 0; i < parsed.dropped.size() && i < kDropsNamed; ++i) {
+    const DroppedKey& key = parsed.dropped[i];
+    Log("\tsync track %s: key at row %d dropped, %s\n", path.c_str(), key.row, key.reason.c_str());
+  }
+  if (parsed.dropped.size() > kDropsNamed) {
+    Log("\tsync track %s: %d more keys dropped\n", path.c_str(), static_cast<int>(parsed.dropped.size() - kDropsNamed));
+  }
   if (parsed.keys.empty() && !parsed.problem.empty()) return -1;
   keys = std::move(parsed.keys);
   return 0;
@@ -76,15 +98,11 @@ int SyncTrack::findKey(int32_t row) const {
 double SyncTrack::valueAt(double row) const {
   if (keys.empty()) return 0.0;
   const double floored = std::floor(row);
-  // Rows beyond the int32 range lie before the first or after the last key.
-  int32_t irow;
-  if (!(floored >= -2147483648.0)) {
-    irow = INT32_MIN;
-  } else if (floored > 2147483647.0) {
-    irow = INT32_MAX;
-  } else {
-    irow = static_cast<int32_t>(floored);
-  }
+  // Rows beyond the int32 range (and NaN) lie before the first or after the
+  // last key, even a key at the range's very end: the value is held.
+  if (!(floored >= -2147483648.0)) return keys.front().value;
+  if (floored > 2147483647.0) return keys.back().value;
+  const int32_t irow = static_cast<int32_t>(floored);
   const int idx = findKey(irow);
   const int count = static_cast<int>(keys.size());
   if (idx < 0) return keys.front().value;
@@ -94,7 +112,11 @@ double SyncTrack::valueAt(double row) const {
   const SyncKey& k1 = keys[idx + 1];
   const int64_t rowSpan = int64_t(k1.row) - int64_t(k0.row);
   const double t = (row - k0.row) / static_cast<double>(rowSpan);
-  const double delta = static_cast<double>(k1.value - k0.value);
+  // The difference is taken in single precision like the values themselves;
+  // only where that overflows (keys near the float range's ends) in double.
+  const float floatDelta = k1.value - k0.value;
+  const double delta = std::isfinite(floatDelta) ? static_cast<double>(floatDelta)
+                                                 : static_cast<double>(k1.value) - static_cast<double>(k0.value);
   switch (k0.kind) {
     case kSyncStep:
       return k0.value;

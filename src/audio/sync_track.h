@@ -25,16 +25,26 @@ struct SyncKey {
   int kind = kSyncStep;  // sign-extended from the file's byte
 };
 
+// A key read from a file but not used.
+struct DroppedKey {
+  int32_t row = 0;
+  std::string reason;
+};
+
 // Result of parsing a track file: the keys wholly present in the bytes, and,
 // when something was wrong, why (keys may still be non-empty for a file cut
 // short).
 struct TrackParseResult {
   std::vector<SyncKey> keys;
   std::string problem;  // empty when the file was exactly as announced
+  // Keys whose row is not after the previous key's (evaluation divides by
+  // the distance between rows) or whose value is NaN or infinite.
+  std::vector<DroppedKey> dropped;
 };
 
 // Never reads past size and never allocates more keys than the bytes hold.
-// A negative count gives no keys.
+// A negative count gives no keys. The keys kept have strictly ascending rows
+// and finite values.
 TrackParseResult parseTrackBytes(const uint8_t* data, size_t size);
 
 // The inverse of parseTrackBytes; the kind is stored in one byte.
@@ -48,6 +58,7 @@ class SyncTrack {
 
   // Reads base + "_" + name + ".track" through the device's reader.
   // 0 on success, -1 when the file can't be read or holds a negative count.
+  // A damaged file and each dropped key get a log line naming the file.
   int load(const SyncDevice& device);
 
   // Index of the key at exactly row, else of the last key before it;

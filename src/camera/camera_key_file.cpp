@@ -1,5 +1,6 @@
 #include "camera/camera_key_file.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "resources/little_endian.h"
@@ -17,8 +18,16 @@ ParsedCameraKeys parseCameraKeys(const uint8_t* data, size_t size) {
   result.keys.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     float f[kFloatsPerRecord];
-    for (int j = 0; j < kFloatsPerRecord; ++j)
+    bool finite = true;
+    for (int j = 0; j < kFloatsPerRecord; ++j) {
       f[j] = readFloatLE(data + i * kCameraKeyRecordSize + 4 * j);
+      // The timestamp (the last float) is never used, so it may be anything.
+      if (j < kFloatsPerRecord - 1 && !std::isfinite(f[j])) finite = false;
+    }
+    if (!finite) {
+      result.nonFiniteRecords.push_back(i);
+      continue;
+    }
     CameraKey key;
     key.eyePos = {f[0], f[1], f[2]};
     key.lookAt = {f[3], f[4], f[5]};

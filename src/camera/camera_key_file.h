@@ -16,11 +16,15 @@ struct ParsedCameraKeys {
   std::vector<CameraKey> keys;
   // Bytes after the last whole record; they are not read as a key.
   size_t trailingBytes = 0;
+  // Indices of whole records left out because a value in them is not a
+  // finite number (a damaged file): one such key would make every view
+  // blended from it undefined.
+  std::vector<size_t> nonFiniteRecords;
 };
 
 // Reads every whole record; the timestamp is read and dropped. Never fails:
 // an empty buffer is an empty list, a partial record at the end is reported
-// in trailingBytes.
+// in trailingBytes, a record holding NaN or infinity in nonFiniteRecords.
 ParsedCameraKeys parseCameraKeys(const uint8_t* data, size_t size);
 
 // Writes one record (timestamp 0.0) into out[0..55].

@@ -43,6 +43,9 @@ bool Camera::load(std::string path) {
     currentKey += 1;
     keys.push_back(key);
   }
+  for (size_t record : parsed.nonFiniteRecords)
+    Log("\tDropped camera key record %d of %s: it holds a value that is not a finite number\n",
+        static_cast<int>(record), path.c_str());
   if (parsed.trailingBytes != 0)
     Log("\tDropped a partial camera key record of %d bytes at the end of %s\n",
         static_cast<int>(parsed.trailingBytes), path.c_str());

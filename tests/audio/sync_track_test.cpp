@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
+
+#include "support/test_support.h"
 
 namespace {
 SyncTrack trackOf(std::vector<SyncKey> keys) {
@@ -128,4 +132,32 @@ TEST(SyncDevice, FindsLoadsOnceAndComposesLongPaths) {
   EXPECT_EQ(device.findTrack("7"), 0);
   EXPECT_EQ(device.findTrack("negative"), 2);
   EXPECT_EQ(device.findTrack("Negative"), -1);  // case-sensitive
+}
+
+TEST(SyncDevice, KeysOutOfOrderOrNotANumberAreDroppedWithALineAndEveryRowHasAValue) {
+  const float notANumber = std::numeric_limits<float>::quiet_NaN();
+  SyncDevice device("d\\sync\\", [&](const std::string&, std::vector<uint8_t>& bytes) {
+    bytes = writeTrackBytes({{0, 0.0f, kSyncLinear},
+                             {8, 1.0f, kSyncLinear},
+                             {8, 5.0f, kSyncSmooth},  // the same row again
+                             {4, 2.0f, kSyncLinear},  // before the row it follows
+                             {16, 3.0f, kSyncRamp},
+                             {24, notANumber, kSyncLinear},
+                             {32, 1.0f, kSyncLinear}});
+    return true;
+  });
+  SyncTrack* track = nullptr;
+  const std::string log = captureStdout([&] { track = &device.getTrack("7"); });
+  for (const char* line : {"sync track d\\sync\\_7.track: key at row 8 dropped, its row is not after row 8\n",
+                           "sync track d\\sync\\_7.track: key at row 4 dropped, its row is not after row 8\n",
+                           "sync track d\\sync\\_7.track: key at row 24 dropped, its value is not a finite number\n"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\nnot in\n" << log;
+  }
+  std::vector<int32_t> rows;
+  for (const SyncKey& key : track->keys) rows.push_back(key.row);
+  EXPECT_EQ(rows, (std::vector<int32_t>{0, 8, 16, 32}));
+  for (double row = -2.0; row <= 40.0; row += 0.25) {
+    EXPECT_TRUE(std::isfinite(track->valueAt(row))) << "row " << row;
+  }
+  EXPECT_DOUBLE_EQ(track->valueAt(12.0), 2.0);  // halfway from (8, 1) to (16, 3)
 }

@@ -63,6 +63,11 @@ bool loadTrack(const std::string& path, std::vector<SyncKey>& keys, std::string&
   TrackParseResult parsed = parseTrackBytes(bytes.data(), bytes.size());
   keys = std::move(parsed.keys);
   if (!parsed.problem.empty()) problem = path + ": " + parsed.problem;
+  // What was dropped is named too: the keys printed are what the player uses.
+  for (const DroppedKey& key : parsed.dropped) {
+    if (!problem.empty()) problem += "\n";
+    problem += path + ": key at row " + std::to_string(key.row) + " dropped, " + key.reason;
+  }
   return true;
 }
 
