@@ -77,12 +77,16 @@ void Profiler::EndFrame() {
 
 std::string Profiler::report() const {
   std::string out;
-  if (times.empty() || frameCount == 0) return out;
-  const size_t last = times.size() - 1;
+  // Called at any moment (mid-frame, with more or fewer marks than the
+  // statistics were made for, before any frame): only sections that have
+  // both a time this frame and statistics are reported.
+  const size_t sections = std::min({times.size(), labels.size(), sums.size(), minima.size(), maxima.size()});
+  if (sections == 0 || frameCount == 0) return out;
+  const size_t last = sections - 1;
   const float total = static_cast<float>((times[last] - times[0]) * 1000.0);
   const float third = static_cast<float>((sums[last] - sums[0]) / frameCount * 1000.0);
   appendf(out, "Profiler Frame[%d]\n", frameCount);
-  for (size_t i = 1; i < times.size(); ++i) {
+  for (size_t i = 1; i < sections; ++i) {
     appendf(out, "\t[%d=%s] %.3fms | avg=%.3fms|min/max = %.3f/%.3fms\n", static_cast<int>(i),
             labels[i].c_str(), (times[i] - times[i - 1]) * 1000.0, sums[i] / frameCount * 1000.0,
             minima[i] * 1000.0, maxima[i] * 1000.0);

@@ -21,7 +21,8 @@ class Profiler {
   void EndFrame();
   void Reset(int32_t newSignature);
 
-  // The report text that O prints.
+  // The report text that O prints; safe to ask for at any time (empty before
+  // the first frame).
   std::string report() const;
 
   // Sum of the lengths of labels[1..n-1].

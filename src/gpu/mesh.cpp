@@ -31,6 +31,10 @@ bool MeshGeometry::loadWith(const std::string& meshPath, Parser parse) {
     Log("Geometry file refused, %s: %s\n", meshPath.c_str(), mesh.refusal.c_str());
     return false;
   }
+  if (!mesh.cut.empty()) {
+    Log("Geometry file cut, %s: %s; the %d vertices before it are kept\n", meshPath.c_str(), mesh.cut.c_str(),
+        mesh.vertexCount);
+  }
 
   vertexCount = mesh.vertexCount;
   triangleCount = mesh.triangleCount;

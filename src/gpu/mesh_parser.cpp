@@ -70,9 +70,9 @@ MeshData parseRawGeometry(const unsigned char* data, size_t size) {
   size_t offset = 0;
   for (int chunk = 0; offset < size; ++chunk) {
     if (size - offset < kChunkHeaderBytes) {
-      return refuse(std::move(mesh),
-                    formatText("chunk %d is cut off: %zu bytes left, a chunk header needs %zu",
-                               chunk, size - offset, kChunkHeaderBytes));
+      mesh.cut = formatText("chunk %d is cut off in its header (%zu of %zu bytes)", chunk, size - offset,
+                            kChunkHeaderBytes);
+      break;
     }
     const int32_t shape = readInt32LE(data + offset);
     const int32_t count = readInt32LE(data + offset + kInt32Bytes);
@@ -92,7 +92,16 @@ MeshData parseRawGeometry(const unsigned char* data, size_t size) {
                     formatText("chunk %d: %d vertices are not a whole number of %d-vertex elements",
                                chunk, count, verticesEach));
     }
-    if ((size - offset) / kVertexRecordBytes < static_cast<size_t>(count)) {
+    const size_t left = size - offset;
+    if (left / kVertexRecordBytes < static_cast<size_t>(count) && left % kVertexRecordBytes != 0) {
+      // The file ends inside a vertex record: it was cut (a copy or a save
+      // that stopped), so what came before is still good.
+      mesh.cut = formatText("chunk %d is cut off after %zu of its %zu vertex bytes", chunk, left,
+                            static_cast<size_t>(count) * kVertexRecordBytes);
+      break;
+    }
+    if (left / kVertexRecordBytes < static_cast<size_t>(count)) {
+      // Whole records, but fewer than the count says: the count is wrong.
       return refuse(std::move(mesh),
                     formatText("chunk %d: %d vertices need %zu bytes, %zu are left", chunk, count,
                                static_cast<size_t>(count) * kVertexRecordBytes, size - offset));

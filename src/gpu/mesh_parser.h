@@ -23,6 +23,10 @@ struct MeshData {
   std::vector<std::string> logLines;
   // Empty when the bytes were accepted; otherwise why they were refused.
   std::string refusal;
+  // Raw geometry only: set when the file ends inside a chunk (in its header,
+  // or inside a vertex record), saying where. The chunks read whole before
+  // it are the mesh; the cut chunk is left out entirely.
+  std::string cut;
 
   bool ok() const { return refusal.empty(); }
 };

@@ -72,6 +72,27 @@ TEST(Profiler, EmptyLabelsDoNothing) {
   EXPECT_EQ(profiler.report(), "");
 }
 
+TEST(Profiler, ReportIsSafeAtAnyMoment) {
+  TempDir dir;
+  FakeInput input;
+  Profiler profiler;
+  EXPECT_EQ(profiler.report(), "");  // before any frame
+  frame(profiler, {"a", "b"});
+  // Mid-frame with more marks than the statistics know of (ASan catches a
+  // read past them): the sections with statistics are reported.
+  profiler.BeginFrame();
+  for (const char* label : {"a", "b", "c", "d", "e"}) profiler.Mark(label);
+  std::string text = profiler.report();
+  EXPECT_NE(text.find("\t[2=b] "), std::string::npos) << text;
+  EXPECT_EQ(text.find("[3="), std::string::npos) << text;
+  // And with fewer: only the sections marked so far.
+  profiler.BeginFrame();
+  profiler.Mark("a");
+  text = profiler.report();
+  EXPECT_NE(text.find("\t[1=a] "), std::string::npos) << text;
+  EXPECT_EQ(text.find("[2="), std::string::npos) << text;
+}
+
 TEST(LimitFrameRate, NeverReturnsBeforeItsPeriodHasPassed) {
   LimitFrameRate(1000.0);  // primes the limiter (its first call may wait a period)
   const auto begin = Profiler::Clock::now();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "camera/camera_matrices.h"
@@ -58,7 +59,23 @@ TEST(CameraMatrices, UniformValuesForEyeOnTheZAxis) {
     EXPECT_EQ(m.normalView.m[i], identity);
     EXPECT_EQ(m.normalMatrix.m[i], identity);
   }
-  const mat4 expected = m.projection * m.view;
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(m.viewProjection.m[i], expected.m[i]);
+  // The view-projection takes world points to the screen: the target to the
+  // centre, points on the frustum's edges at the target's distance (10) to
+  // the edges.
+  const auto toScreen = [&](float x, float y, float z) {
+    float clip[4];
+    for (int r = 0; r < 4; ++r)
+      clip[r] = m.viewProjection.at(0, r) * x + m.viewProjection.at(1, r) * y + m.viewProjection.at(2, r) * z +
+                m.viewProjection.at(3, r);
+    return std::array<float, 3>{clip[0] / clip[3], clip[1] / clip[3], clip[3]};
+  };
+  const float halfHeight = 10.0f * std::tan(30.0f * 3.14159265f / 180.0f);
+  const auto centre = toScreen(0, 0, 0);
+  EXPECT_NEAR(centre[0], 0.0f, 1e-6f);
+  EXPECT_NEAR(centre[1], 0.0f, 1e-6f);
+  EXPECT_NEAR(centre[2], 10.0f, 1e-4f);  // w is the distance in front of the eye
+  EXPECT_NEAR(toScreen(0, halfHeight, 0)[1], 1.0f, 1e-5f);
+  EXPECT_NEAR(toScreen(halfHeight * 16.0f / 9.0f, 0, 0)[0], 1.0f, 1e-5f);
+  EXPECT_NEAR(toScreen(-halfHeight * 16.0f / 9.0f, -halfHeight, 0)[1], -1.0f, 1e-5f);
   EXPECT_EQ(m.projection.at(2, 3), -1.0f);
 }

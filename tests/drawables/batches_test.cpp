@@ -62,7 +62,10 @@ TEST(Quads, PositionsFromPointsAreCutToTheBatch) {
   EXPECT_EQ(quads.vertices.size(), size);
   EXPECT_EQ(quadPosition(quads, 9, 3), (V{9, 0, 0, 1}));
   EXPECT_EQ(quadTexCoord(quads, 0, 0), (V{0, 0}));  // texture coordinates follow the positions
+  // No points: nothing is read and nothing changes.
+  const std::vector<float> unchanged = quads.vertices;
   quads.writePositions(nullptr, 0);
+  EXPECT_EQ(quads.vertices, unchanged);
 }
 
 TEST(LineBatch, SegmentsCarryTheirNeighbours) {

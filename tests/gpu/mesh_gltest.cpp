@@ -146,6 +146,19 @@ TEST_F(MeshTest, MissingAndMalformedFilesAreRefused) {
       << out;
   EXPECT_EQ(badShape.vertexBuffer, MeshGeometry::kNoBuffer);
 
+  // A file cut inside its second chunk loads the first and says where it was cut.
+  std::vector<unsigned char> cut = twoTriangleBytes();
+  const std::vector<unsigned char> more = MeshBytes().int32(0).int32(3).vertex(0, 0, 0).bytes;
+  cut.insert(cut.end(), more.begin(), more.end() - 2);
+  rawGeometry partial;
+  EXPECT_TRUE(loadMesh(partial, "data/cut.rg", cut, &out));
+  EXPECT_NE(out.find("Geometry file cut, data\\cut.rg: chunk 1 is cut off after 10 of its 36 vertex bytes; "
+                     "the 6 vertices before it are kept\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(partial.vertexCount, 6);
+  EXPECT_NE(partial.vertexBuffer, MeshGeometry::kNoBuffer);
+
   MeshBytes badIndex;
   badIndex.int32(3).vertex(0, 0, 0).vertex(1, 0, 0).vertex(0, 1, 0).int32(3).int32(0).int32(1).int32(3);
   IndexedGeometry indexed;

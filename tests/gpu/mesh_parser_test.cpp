@@ -83,7 +83,6 @@ TEST(RawGeometryParser, RefusesMalformedChunksWithoutReadingPastTheBytes) {
       {"count beyond the bytes", MeshBytes().int32(0).int32(3).vertex(0, 0, 0).vertex(1, 0, 0).bytes,
        "3 vertices need 36 bytes, 24 are left"},
       {"huge count", MeshBytes().int32(0).int32(0x7FFFFFFE).vertex(0, 0, 0).bytes, "are left"},
-      {"cut-off header", MeshBytes().int32(0).bytes, "chunk 0 is cut off"},
   };
   for (const Case& c : cases) {
     const MeshData m = parseRaw(c.bytes);
@@ -98,6 +97,43 @@ TEST(RawGeometryParser, RefusesMalformedChunksWithoutReadingPastTheBytes) {
   const MeshData m = parseRaw(two.bytes);
   EXPECT_NE(m.refusal.find("chunk 1: shape 7"), std::string::npos) << m.refusal;
   EXPECT_EQ(m.logLines.size(), 2u);
+}
+
+TEST(RawGeometryParser, AFileCutInsideAChunkKeepsTheWholeChunksBeforeIt) {
+  MeshBytes second;
+  second.int32(1).int32(6).vertex(0, 0, 0).vertex(0, 1, 0).vertex(1, 0, 0).vertex(5, 5, 5);
+  const std::vector<unsigned char> first = twoTriangleBytes();
+  const MeshData whole = parseRaw(first);
+  ASSERT_TRUE(whole.ok());
+  // Cut inside the second chunk's header, and inside its fourth vertex.
+  for (size_t keep : {first.size() + 5, first.size() + 8 + 3 * 12 + 7}) {
+    std::vector<unsigned char> bytes = first;
+    bytes.insert(bytes.end(), second.bytes.begin(), second.bytes.end());
+    bytes.resize(keep);
+    const MeshData m = parseRaw(bytes);
+    ASSERT_TRUE(m.ok()) << m.refusal;
+    EXPECT_NE(m.cut.find("chunk 1 is cut off"), std::string::npos) << m.cut;
+    EXPECT_EQ(m.vertexCount, 6);
+    EXPECT_EQ(m.triangleCount, 2);
+    EXPECT_EQ(m.indices, whole.indices);
+    ASSERT_EQ(m.positions.size(), 6u);
+    ASSERT_EQ(m.normals.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+      EXPECT_EQ(m.positions[i].x, whole.positions[i].x);
+      EXPECT_EQ(m.positions[i].y, whole.positions[i].y);
+      EXPECT_EQ(m.positions[i].w, whole.positions[i].w);
+      expectVec3(m.normals[i], whole.normals[i].x, whole.normals[i].y, whole.normals[i].z);
+    }
+    EXPECT_EQ(m.logLines.back(), "\tTotal Vertices: 6\n");
+  }
+  // Cut in the first chunk: an empty mesh, as an empty file is.
+  const MeshData empty = parseRaw(MeshBytes().int32(0).int32(3).vertex(0, 0, 0).int32(7).bytes);
+  ASSERT_TRUE(empty.ok()) << empty.refusal;
+  EXPECT_EQ(empty.vertexCount, 0);
+  EXPECT_TRUE(empty.positions.empty());
+  EXPECT_NE(empty.cut.find("chunk 0 is cut off after 16 of its 36 vertex bytes"), std::string::npos) << empty.cut;
+  EXPECT_NE(parseRaw(MeshBytes().int32(0).bytes).cut.find("chunk 0 is cut off in its header"), std::string::npos);
+  EXPECT_TRUE(whole.cut.empty());
 }
 
 TEST(IndexedGeometryParser, QuadGetsSmoothNormalsAndTheFormatsLogLines) {

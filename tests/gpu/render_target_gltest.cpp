@@ -194,7 +194,15 @@ TEST_F(RenderTargetTest, BindTexturePublishesSamplerAndTexelSize) {
   // Units outside 0..8 are refused.
   const std::string out = captureStdout([&] { target->bindTexture(9, GL_LINEAR, GL_LINEAR, GL_REPEAT); });
   EXPECT_EQ(out, "bindTexture: unit 9 is outside 0..8, nothing bound\n");
-  captureStdout([&] { target->bindTexture(-1, GL_LINEAR, GL_LINEAR, GL_REPEAT); });
+  GLint boundBefore = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &boundBefore);
+  EXPECT_EQ(captureStdout([&] { target->bindTexture(-1, GL_LINEAR, GL_LINEAR, GL_REPEAT); }),
+            "bindTexture: unit -1 is outside 0..8, nothing bound\n");
+  GLint boundAfter = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &boundAfter);
+  EXPECT_EQ(boundAfter, boundBefore);
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  EXPECT_EQ(active, GL_TEXTURE0);
   glUseProgram(0);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "gpu/mesh.h"
+#include "gpu/mesh_bytes.h"
 #include "gpu/quad.h"
 #include "gpu/render_target.h"
 #include "gpu/resource_registry.h"
@@ -58,12 +59,20 @@ TEST_F(RegistryTest, LoadsADirectoryInClassOrderAndLeavesFailuresOut) {
   writeFile("data/broken.jpg", "not an image");
   writeBytes("data/empty.rg", {});
   writeBytes("data/bad.ig", {1, 0, 0});  // too short for a vertex count
+  // One good file of every other extension the table names.
+  writeSmallPng("data/d.jpeg");
+  writeSmallPng("data/e.jpg");
+  writeBytes("data/quad.ig", indexedQuadBytes());
 
   ResourceRegistry registry;
   const std::string out = captureStdout([&] { registry.loadDirectory("data"); });
   EXPECT_EQ(out.rfind("loading from data\n", 0), 0u) << out;
-  EXPECT_EQ(names(registry), (std::vector<std::string>{"screenSpace", "a.glsl", "bg.glsl", "c.png",
-                                                       "photo.png.hdr", "photo.png.hdr", "empty.rg"}));
+  // Shaders, then textures extension by extension (.png, .jpeg, .jpg, .hdr),
+  // then raw and indexed meshes.
+  EXPECT_EQ(names(registry),
+            (std::vector<std::string>{"screenSpace", "a.glsl", "bg.glsl", "c.png", "d.jpeg", "e.jpg",
+                                      "photo.png.hdr", "photo.png.hdr", "empty.rg", "quad.ig"}));
+  EXPECT_NE(registry.findAs<IndexedGeometry>("quad.ig"), nullptr);
   EXPECT_NE(registry.findAs<Shader>("a.glsl"), nullptr);
   EXPECT_NE(registry.findAs<Texture>("c.png"), nullptr);
   EXPECT_NE(registry.findAs<rawGeometry>("empty.rg"), nullptr);

@@ -37,9 +37,3 @@ TEST(DataObject, DefaultLoadLogsThePathAndFails) {
   EXPECT_EQ(readFile("output2.txt"), out);
 }
 
-TEST(TypeTable, ExtensionsInClassOrder) {
-  EXPECT_EQ(shaderExtensions, std::vector<std::string>{".glsl"});
-  EXPECT_EQ(textureExtensions, (std::vector<std::string>{".png", ".jpeg", ".jpg", ".hdr"}));
-  EXPECT_EQ(rawGeometryExtensions, std::vector<std::string>{".rg"});
-  EXPECT_EQ(indexedGeometryExtensions, std::vector<std::string>{".ig"});
-}
