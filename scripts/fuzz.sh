@@ -11,7 +11,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 seconds="${1:-60}"
+# FUZZ_BUILD_TYPE=Debug compiles faster (the test command's short runs);
+# the default optimises, for long runs.
+build_type="${FUZZ_BUILD_TYPE:-RelWithDebInfo}"
 build="$root/build-fuzz"
+if [ "$build_type" != "RelWithDebInfo" ]; then build="$root/build-fuzz-${build_type,,}"; fi
 
 if ! command -v clang >/dev/null 2>&1 || ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz.sh: clang is not installed (scripts/install-deps.sh installs it): no fuzzing"
@@ -20,7 +24,7 @@ fi
 
 mkdir -p "$build"
 if ! { cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-         -DTARVO_FUZZ=ON -DTARVO_PURE_TESTS_ONLY=ON &&
+         -DTARVO_FUZZ=ON -DTARVO_PURE_TESTS_ONLY=ON -DCMAKE_BUILD_TYPE="$build_type" &&
        cmake --build "$build" --target fuzzers -j"$(nproc)"; } >"$build/fuzz-build.log" 2>&1; then
   tail -n 40 "$build/fuzz-build.log"
   echo "fuzz.sh: the fuzz targets did not build (log: $build/fuzz-build.log)"

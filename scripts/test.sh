@@ -38,7 +38,7 @@ took "the window-free and GL tests"
 # The GL tests need a context of their own, which the sanitizers' leak
 # checker cannot tell from the driver's; the end-to-end tests run the
 # sanitized programs themselves.
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTARVO_SANITIZE=ON -DTARVO_GL_TESTS=OFF
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTARVO_SANITIZE=ON -DTARVO_GL_TESTS=OFF -DTARVO_BENCH=OFF
 cmake --build build-sanitize -j"$jobs"
 took "building with the sanitizers"
 export ASAN_OPTIONS=detect_leaks=1
@@ -48,5 +48,5 @@ run_ctest build-sanitize -L "pure|e2e"
 took "the window-free and end-to-end tests under the sanitizers"
 unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 
-bash scripts/fuzz.sh 10
+FUZZ_BUILD_TYPE=Debug bash scripts/fuzz.sh 10
 took "fuzzing"
