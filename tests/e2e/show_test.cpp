@@ -26,9 +26,11 @@ struct ShowRun {
   double screenDeviation = 0.0;  // the most varied screenshot taken
 };
 
-// Plays the production in dir; presses O once the profiler has reset (the
-// first frame) and takes screenshots until one shows a composed image (the
-// first frames may not be presented yet on a loaded machine).
+// Plays the production in dir; presses O from the moment the GL context
+// exists until a profiler report shows (a press before the window has the
+// keyboard focus is lost, and a slow build may draw only a few frames of the
+// five-second show), and takes screenshots until one shows a composed image
+// (the first frames may not be presented yet on a loaded machine).
 ShowRun playShow(const std::string& dir, bool pressO) {
   XvfbServer x(1280, 720);
   ShowRun run;
@@ -37,13 +39,11 @@ ShowRun playShow(const std::string& dir, bool pressO) {
   const std::string log = dir + "/output2.txt";
   ChildProcess player({builtProgram("tarvo")}, dir, {"DISPLAY=" + x.display(), "SDL_AUDIODRIVER=dummy"},
                       console);
-  if (pressO && waitForText(log, "Profiler::Reset\n", 120s)) {
+  if (pressO && waitForText(log, "->Initializing GL Context\n", 120s)) {
     pressKey(x.display(), "o");
     const std::string screenshot = dir + "/screenshot.png";
     bool reported = false;
     while (player.running() && (run.screenDeviation <= kComposedDeviation || !reported)) {
-      // On a loaded machine a press can come before the window has the
-      // keyboard focus; it is pressed again until a report shows.
       reported = readFile(console).find("Profiler Frame[") != std::string::npos;
       if (!reported) pressKey(x.display(), "o");
       runProgram({"import", "-window", "root", screenshot}, {"DISPLAY=" + x.display()});
