@@ -93,18 +93,18 @@ MeshData parseRawGeometry(const unsigned char* data, size_t size) {
                                chunk, count, verticesEach));
     }
     const size_t left = size - offset;
-    if (left / kVertexRecordBytes < static_cast<size_t>(count) && left % kVertexRecordBytes != 0) {
-      // The file ends inside a vertex record: it was cut (a copy or a save
-      // that stopped), so what came before is still good.
-      mesh.cut = formatText("chunk %d is cut off after %zu of its %zu vertex bytes", chunk, left,
-                            static_cast<size_t>(count) * kVertexRecordBytes);
-      break;
-    }
     if (left / kVertexRecordBytes < static_cast<size_t>(count)) {
+      if (left % kVertexRecordBytes != 0) {
+        // The file ends inside a vertex record: it was cut (a copy or a save
+        // that stopped), so what came before is still good.
+        mesh.cut = formatText("chunk %d is cut off after %zu of its %zu vertex bytes", chunk, left,
+                              static_cast<size_t>(count) * kVertexRecordBytes);
+        break;
+      }
       // Whole records, but fewer than the count says: the count is wrong.
       return refuse(std::move(mesh),
                     formatText("chunk %d: %d vertices need %zu bytes, %zu are left", chunk, count,
-                               static_cast<size_t>(count) * kVertexRecordBytes, size - offset));
+                               static_cast<size_t>(count) * kVertexRecordBytes, left));
     }
     if (static_cast<int64_t>(mesh.vertexCount) + count > kMaxVertices) {
       return refuse(std::move(mesh), formatText("chunk %d: more than %lld vertices in all", chunk,
