@@ -24,7 +24,7 @@ SDL_AUDIODRIVER=dummy "$root/build/tarvo" --live --window 640x360 > console.txt 
 player=$!
 until grep -q "Profiler::Reset" output2.txt 2>/dev/null; do sleep 0.2; done
 shader=demosrc/norde/data/postProc-1.glsl
-pattern='reloaded: demosrc\norde\data\postProc-1.glsl ('
+pattern='reloaded: demosrc/norde/data/postProc-1.glsl ('
 for i in $(seq 1 "$saves"); do
   echo "// save $i" >> "$shader"
   until [ "$(grep -cF "$pattern" output2.txt)" -ge "$i" ]; do sleep 0.02; done

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <new>
 
+#include "audio/track_files.h"
 #include "base/keys.h"
 #include "base/log.h"
 #include "resources/file_utils.h"
@@ -51,8 +52,6 @@ bool MusicPlayer::reloadMusic(const std::string& musicPath, std::string& error) 
     return false;
   }
   if (!decoded.notice.empty()) Log("\t%s: %s\n", musicPath.c_str(), decoded.notice.c_str());
-  const int64_t at = stream->position();
-  const bool wasPlaying = stream->playing();
   stream->openDecoded(std::move(decoded.audio));
   length = static_cast<float>(stream->bytesToSeconds(stream->lengthBytes()));
   sampleRate = stream->sampleRate();
@@ -60,10 +59,8 @@ bool MusicPlayer::reloadMusic(const std::string& musicPath, std::string& error) 
   spectrum.length = length;
   spectrum.build(SpectrumCache::cacheFileName(musicPath), *stream);
   spectrum.computeStatistics();
-  stream->setPosition(at);
   stream->start();
   stream->setVolume(volume);
-  if (wasPlaying) stream->play(false);
   return true;
 }
 
@@ -77,6 +74,35 @@ void MusicPlayer::replaceSyncKeys(const std::vector<TextTrack>& textTracks) {
     }
     tracks[i] = &track;
   }
+}
+
+ReloadResult MusicPlayer::reloadSyncText(const std::string& textPath, int& trackCount) {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(textPath), bytes)) {
+    return ReloadResult::failed(textPath, {textPath, 0, "cannot be read: " + readFailureReason(osPath(textPath))});
+  }
+  const SyncTextResult parsed = parseSyncText(std::string(bytes.begin(), bytes.end()));
+  if (!parsed.error.empty()) return ReloadResult::failed(textPath, {textPath, parsed.errorLine, parsed.errorReason});
+  replaceSyncKeys(parsed.tracks);
+  trackCount = static_cast<int>(parsed.tracks.size());
+  if (!syncDevice) return ReloadResult::done(textPath);
+  std::vector<std::string> written;
+  TrackWriteFailure failure;
+  if (!writeTrackFiles(parsed.tracks, osPath(syncDevice->base), written, failure)) {
+    return ReloadResult::failed(textPath, {failure.file, 0, failure.reason});
+  }
+  return ReloadResult::done(textPath);
+}
+
+ReloadResult MusicPlayer::reloadTrackFile(const std::string& trackPath) {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(trackPath), bytes)) {
+    return ReloadResult::failed(trackPath, {trackPath, 0, "cannot be read: " + readFailureReason(osPath(trackPath))});
+  }
+  const TrackParseResult parsed = parseTrackBytes(bytes.data(), bytes.size());
+  if (!parsed.problem.empty()) return ReloadResult::failed(trackPath, {trackPath, 0, parsed.problem});
+  if (syncDevice) syncDevice->getTrack(trackNameOfFile(fileNameOf(trackPath))).keys = parsed.keys;
+  return ReloadResult::done(trackPath);
 }
 
 FrameValues MusicPlayer::frameValues() const {
@@ -117,8 +143,9 @@ double MusicPlayer::update() {
     stream->setVolume(volume);
     Log("volume: %f\n", volume);
   }
+  if (positionOwnedElsewhere) return time;
   const bool restartKey = KeyPressed('I');
   const bool atEnd = static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin;
-  if (restartKey || (atEnd && wrapAtEnd)) stream->setPosition(0);
+  if (restartKey || atEnd) stream->setPosition(0);
   return time;
 }

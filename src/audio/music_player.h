@@ -14,6 +14,7 @@
 #include "audio/spectrum_cache.h"
 #include "audio/sync_text.h"
 #include "audio/sync_track.h"
+#include "resources/reload_result.h"
 
 constexpr float kInitialVolume = 100.0f;
 // The music jumps back to the start this close to its end.
@@ -39,18 +40,29 @@ class MusicPlayer {
   // The time, row and values the last update computed.
   FrameValues frameValues() const;
 
-  // Live authoring. Decodes the music file again, rebuilds its spectrum
-  // cache and goes on from the same time, paused or playing as before. A file
+  // Live authoring. Decodes the music file again and rebuilds its spectrum
+  // cache; where playback goes on is the position owner's to decide. A file
   // that does not decode keeps the music that plays; the reason goes to
   // `error`.
   bool reloadMusic(const std::string& musicPath, std::string& error);
   // Every numbered track takes the keys of the text's track of that name; a
   // track the text lacks becomes empty.
   void replaceSyncKeys(const std::vector<TextTrack>& textTracks);
+  // Live authoring. Reads and parses the sync text (program path), plays
+  // its keys from the next frame, then writes the track files from it into
+  // the sync folder, so a start without live mode plays the same. A text
+  // that does not parse changes nothing; a failed write names the track
+  // file and the system's reason (the new keys play on). `trackCount`
+  // receives the number of tracks the text holds.
+  ReloadResult reloadSyncText(const std::string& textPath, int& trackCount);
+  // Takes the keys of one track file (program path) when there is no sync
+  // text to write them from.
+  ReloadResult reloadTrackFile(const std::string& trackPath);
 
-  // False in live authoring: at the end of the music the clock stays there
-  // instead of jumping back to the start.
-  bool wrapAtEnd = true;
+  // Set when another object owns the play position (the player's transport,
+  // with options): update() then leaves the I key's restart and the jump
+  // back at the end of the music to it.
+  bool positionOwnedElsewhere = false;
 
   // May be replaced before open(); a stream touches no device until open().
   std::unique_ptr<AudioStream> stream;

@@ -6,7 +6,7 @@
 
 SectionTableParse parseSectionTable(const std::string& text) {
   SectionTableParse result;
-  std::istringstream lines(text);
+  std::istringstream lines(withoutByteOrderMark(text));
   std::string line;
   int lineNumber = 0;
   while (std::getline(lines, line)) {
@@ -33,7 +33,9 @@ SectionTableParse parseSectionTable(const std::string& text) {
       }
     }
     if (!ok) {
-      result.problem = "line " + std::to_string(lineNumber) + " is not \"NAME START END ROW ROW\": " + line;
+      result.problemLine = lineNumber;
+      result.problemReason = "not \"NAME START END ROW ROW\": " + line;
+      result.problem = "line " + std::to_string(lineNumber) + " is " + result.problemReason;
       result.sections.clear();
       return result;
     }

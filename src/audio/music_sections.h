@@ -15,6 +15,8 @@ struct MusicSection {
 struct SectionTableParse {
   std::vector<MusicSection> sections;
   std::string problem;  // first malformed line, with its number; empty when all parsed
+  int problemLine = 0;  // that line's number and what is wrong with it
+  std::string problemReason;
 };
 
 SectionTableParse parseSectionTable(const std::string& text);

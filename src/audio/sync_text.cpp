@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "resources/file_utils.h"
+
 namespace {
 constexpr double kWholeRowTolerance = 1e-6;
 
@@ -17,8 +19,12 @@ std::vector<std::string> tokenize(const std::string& line) {
   return tokens;
 }
 
-std::string lineError(int lineNumber, const std::string& reason) {
-  return "line " + std::to_string(lineNumber) + ": " + reason;
+// The result refused at a line: the error's text and its parts.
+SyncTextResult& refuseAt(SyncTextResult& result, int lineNumber, const std::string& reason) {
+  result.error = "line " + std::to_string(lineNumber) + ": " + reason;
+  result.errorLine = lineNumber;
+  result.errorReason = reason;
+  return result;
 }
 
 bool parseRow(const std::string& text, int32_t& row, std::string& reason) {
@@ -96,7 +102,7 @@ const char* syncKindName(int kind) {
 
 SyncTextResult parseSyncText(const std::string& text) {
   SyncTextResult result;
-  std::istringstream stream(text);
+  std::istringstream stream(withoutByteOrderMark(text));
   std::string line;
   int lineNumber = 0;
   while (std::getline(stream, line)) {
@@ -108,18 +114,15 @@ SyncTextResult parseSyncText(const std::string& text) {
 
     if (tokens[0] == "track") {
       if (tokens.size() != 2) {
-        result.error = lineError(lineNumber, "expected 'track NAME'");
-        return result;
+        return refuseAt(result, lineNumber, "expected 'track NAME'");
       }
       const std::string& name = tokens[1];
       if (name.find_first_of("/\\") != std::string::npos) {
-        result.error = lineError(lineNumber, "track name '" + name + "' contains a path separator");
-        return result;
+        return refuseAt(result, lineNumber, "track name '" + name + "' contains a path separator");
       }
       for (const TextTrack& track : result.tracks) {
         if (track.name == name) {
-          result.error = lineError(lineNumber, "track '" + name + "' appears twice");
-          return result;
+          return refuseAt(result, lineNumber, "track '" + name + "' appears twice");
         }
       }
       result.tracks.push_back(TextTrack{name, {}});
@@ -127,34 +130,28 @@ SyncTextResult parseSyncText(const std::string& text) {
     }
 
     if (result.tracks.empty()) {
-      result.error = lineError(lineNumber, "key before the first 'track NAME' line");
-      return result;
+      return refuseAt(result, lineNumber, "key before the first 'track NAME' line");
     }
     if (tokens.size() != 3) {
-      result.error = lineError(lineNumber, "expected 'ROW VALUE KIND'");
-      return result;
+      return refuseAt(result, lineNumber, "expected 'ROW VALUE KIND'");
     }
     SyncKey key;
     std::string reason;
     if (!parseRow(tokens[0], key.row, reason)) {
-      result.error = lineError(lineNumber, reason);
-      return result;
+      return refuseAt(result, lineNumber, reason);
     }
     if (!parseValue(tokens[1], key.value)) {
-      result.error = lineError(lineNumber, "bad value '" + tokens[1] + "'");
-      return result;
+      return refuseAt(result, lineNumber, "bad value '" + tokens[1] + "'");
     }
     if (!parseKind(tokens[2], key.kind)) {
-      result.error = lineError(lineNumber, "bad kind '" + tokens[2] +
+      return refuseAt(result, lineNumber, "bad kind '" + tokens[2] +
                                                "' (step, linear, smooth, ramp or 0 to 3)");
-      return result;
     }
     std::vector<SyncKey>& keys = result.tracks.back().keys;
     if (!keys.empty() && key.row <= keys.back().row) {
-      result.error = lineError(lineNumber, "row " + std::to_string(key.row) +
+      return refuseAt(result, lineNumber, "row " + std::to_string(key.row) +
                                                " does not come after row " +
                                                std::to_string(keys.back().row));
-      return result;
     }
     keys.push_back(key);
   }

@@ -24,6 +24,8 @@ struct TextTrack {
 struct SyncTextResult {
   std::vector<TextTrack> tracks;
   std::string error;  // "line N: reason"; empty on success
+  int errorLine = 0;  // N and reason of the error, for callers that place it
+  std::string errorReason;
 };
 
 SyncTextResult parseSyncText(const std::string& text);

@@ -150,8 +150,25 @@ SyncTrack& SyncDevice::getTrack(const std::string& trackName) {
   return track;
 }
 
-std::string SyncDevice::trackPath(const std::string& trackName) const {
-  return base + "_" + trackName + ".track";
+std::string SyncDevice::trackPath(const std::string& trackName) const { return base + trackFileName(trackName); }
+
+namespace {
+const std::string kTrackPrefix = "_";
+const std::string kTrackExtension = ".track";
+}  // namespace
+
+std::string trackFileName(const std::string& trackName) { return kTrackPrefix + trackName + kTrackExtension; }
+
+std::string trackNameOfFile(const std::string& fileName) {
+  std::string name = fileName;
+  if (name.size() > kTrackExtension.size() &&
+      name.compare(name.size() - kTrackExtension.size(), kTrackExtension.size(), kTrackExtension) == 0) {
+    name.erase(name.size() - kTrackExtension.size());
+  }
+  if (name.size() > kTrackPrefix.size() && name.compare(0, kTrackPrefix.size(), kTrackPrefix) == 0) {
+    name.erase(0, kTrackPrefix.size());
+  }
+  return name;
 }
 
 bool SyncDevice::readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {

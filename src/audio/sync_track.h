@@ -31,6 +31,11 @@ struct DroppedKey {
   std::string reason;
 };
 
+// A track's file name, "_<name>.track", and the name back from a file name
+// (a name without that form loses only a ".track" ending).
+std::string trackFileName(const std::string& trackName);
+std::string trackNameOfFile(const std::string& fileName);
+
 // Result of parsing a track file: the keys wholly present in the bytes, and,
 // when something was wrong, why (keys may still be non-empty for a file cut
 // short).

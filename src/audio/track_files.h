@@ -8,7 +8,14 @@
 
 #include "audio/sync_text.h"
 
-// Writes every track; stops at the first failure (false, `error` set).
+// The file that could not be written (an operating-system path; the folder
+// when it could not be made) and the system's reason.
+struct TrackWriteFailure {
+  std::string file;
+  std::string reason;
+};
+
+// Writes every track; stops at the first failure (false, `failure` set).
 // `written` receives one "PATH: N keys" line per track written.
 bool writeTrackFiles(const std::vector<TextTrack>& tracks, const std::string& osFolder,
-                     std::vector<std::string>& written, std::string& error);
+                     std::vector<std::string>& written, TrackWriteFailure& failure);

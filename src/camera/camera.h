@@ -12,6 +12,7 @@
 
 #include "base/vector_math.h"
 #include "camera/camera_key.h"
+#include "resources/reload_result.h"
 
 struct CameraHud;
 
@@ -35,6 +36,10 @@ class Camera {
   // Remembers path as keyFilePath and appends the keys the file holds.
   // False (and nothing else changed) when the file cannot be opened.
   bool load(std::string path);
+  // Live authoring: the keys of the file (program path) in place of the
+  // list, from the first key. No result when the file holds the keys the
+  // list has (the V key's own save) or cannot be read (a save in progress).
+  ReloadResults reloadKeys(const std::string& path);
   // Replaces the file at keyFilePath with the whole list; an empty list
   // deletes the file. A failed write leaves the previous file as it was.
   void saveKeys();

@@ -54,6 +54,17 @@ bool Camera::load(std::string path) {
   return true;
 }
 
+ReloadResults Camera::reloadKeys(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(path), bytes)) return {};
+  bytes.resize(bytes.size() - bytes.size() % kCameraKeyRecordSize);
+  if (bytes == serializeCameraKeys(keys)) return {};
+  keys.clear();
+  currentKey = 0;
+  load(path);
+  return {ReloadResult::done(path)};
+}
+
 void Camera::saveKeys() {
   const std::string target = osPath(keyFilePath);
   if (keys.empty()) {

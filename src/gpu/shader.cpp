@@ -52,14 +52,14 @@ void reportCompileFailure(GLuint stage, const char* stageName, const std::string
 
 // The first reason a program did not link, in the author's terms. A missing
 // include comes before the compile errors it causes.
-std::string describeLoadFailure(const std::string& shaderPath, bool fileRead,
-                                const PreprocessedShader& source, GLuint vertex, GLuint fragment,
-                                const std::string& linkLog) {
-  if (!fileRead) return shaderPath + ": cannot be read";
+SourceProblem describeLoadFailure(const std::string& shaderPath, bool fileRead,
+                                  const PreprocessedShader& source, GLuint vertex, GLuint fragment,
+                                  const std::string& linkLog) {
+  if (!fileRead) return {shaderPath, 0, "cannot be read: " + readFailureReason(osPath(shaderPath))};
   if (!source.unreadableIncludes.empty()) {
     const UnreadableInclude& include = source.unreadableIncludes.front();
-    return include.includeLine.path + ":" + std::to_string(include.includeLine.line) +
-           ": include " + include.includePath + " cannot be read";
+    return {include.includeLine.path, include.includeLine.line,
+            "include " + include.includePath + " cannot be read"};
   }
   if (!stageCompiled(fragment)) {
     return describeShaderFailure(stageInfoLog(fragment), source.fragmentOrigins, shaderPath);
@@ -76,7 +76,7 @@ bool Shader::load(std::string shaderPath) {
   path = shaderPath;
   name = fileNameOf(shaderPath);
   fileTime = fileModificationTime(shaderPath);
-  failure.clear();
+  failure = SourceProblem{};
 
   // An unreadable file is preprocessed as an empty one, so it still fails
   // through compiling and linking with their usual logs.

@@ -8,6 +8,7 @@
 
 #include "gpu/gl_handle.h"
 #include "resources/data_object.h"
+#include "resources/source_problem.h"
 
 class Shader : public DataObject {
  public:
@@ -33,8 +34,8 @@ class Shader : public DataObject {
   ShaderHandle vertexShader;
   ShaderHandle fragmentShader;
   ProgramHandle program;
-  // Why the last load failed, as "PATH:LINE: MESSAGE" with the file and line
-  // the author wrote (or "PATH: MESSAGE" when there is no line); empty after
-  // a successful load and for an include library.
-  std::string failure;
+  // Why the last load failed, at the file and line the author wrote (no
+  // line when there is none); empty after a successful load and for an
+  // include library.
+  SourceProblem failure;
 };

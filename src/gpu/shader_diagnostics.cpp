@@ -109,10 +109,10 @@ std::vector<ShaderDiagnostic> parseShaderInfoLog(const std::string& infoLog) {
   return diagnostics;
 }
 
-std::string describeShaderFailure(const std::string& infoLog, const std::vector<SourceLine>& origins,
-                                  const std::string& shaderPath) {
+SourceProblem describeShaderFailure(const std::string& infoLog, const std::vector<SourceLine>& origins,
+                                    const std::string& shaderPath) {
   const std::vector<ShaderDiagnostic> diagnostics = parseShaderInfoLog(infoLog);
-  if (diagnostics.empty()) return shaderPath + ": the program did not link";
+  if (diagnostics.empty()) return {shaderPath, 0, "the program did not link"};
   const ShaderDiagnostic* first = &diagnostics.front();
   for (const ShaderDiagnostic& diagnostic : diagnostics) {
     if (diagnostic.error) {
@@ -123,7 +123,7 @@ std::string describeShaderFailure(const std::string& infoLog, const std::vector<
   const size_t line = static_cast<size_t>(first->stageLine);
   if (line >= 1 && line <= origins.size()) {
     const SourceLine& origin = origins[line - 1];
-    return origin.path + ":" + std::to_string(origin.line) + ": " + first->message;
+    return {origin.path, origin.line, first->message};
   }
-  return shaderPath + ": " + first->message;
+  return {shaderPath, 0, first->message};
 }

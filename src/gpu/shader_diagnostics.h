@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gpu/shader_source.h"
+#include "resources/source_problem.h"
 
 struct ShaderDiagnostic {
   // 1-based line of the stage text; 0 when the log line names none.
@@ -24,9 +25,9 @@ struct ShaderDiagnostic {
 // any other line is kept whole as a message without a line.
 std::vector<ShaderDiagnostic> parseShaderInfoLog(const std::string& infoLog);
 
-// "PATH:LINE: MESSAGE" for the log's first error (its first line when none
-// says error), PATH and LINE taken from origins (entry i is stage line
-// i + 1). "shaderPath: MESSAGE" when the line is missing or outside the
-// stage, "shaderPath: the program did not link" for a blank log.
-std::string describeShaderFailure(const std::string& infoLog, const std::vector<SourceLine>& origins,
-                                  const std::string& shaderPath);
+// The log's first error (its first line when none says error) at the file
+// and line taken from origins (entry i is stage line i + 1); at shaderPath
+// without a line when the line is missing or outside the stage, and "the
+// program did not link" for a blank log.
+SourceProblem describeShaderFailure(const std::string& infoLog, const std::vector<SourceLine>& origins,
+                                    const std::string& shaderPath);

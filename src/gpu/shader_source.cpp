@@ -45,7 +45,7 @@ std::optional<std::vector<std::string>> readSourceLines(const std::string& progr
   if (!file) return std::nullopt;
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   if (file.bad()) return std::nullopt;
-  return splitSourceLines(text);
+  return splitSourceLines(withoutByteOrderMark(text));
 }
 
 bool isIncludeLine(const std::string& line) {

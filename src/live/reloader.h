@@ -1,12 +1,15 @@
 // Reload on save for the live authoring mode: watches every file the show
 // loaded (shaders and the files they include, images, meshes, the sync text
 // or its track files, the camera keys, the section table, the soundtrack)
-// and the data folder for new files, and applies each save on the main
-// thread. A failed reload keeps the last good resource and remembers its
-// error until a later save of that file succeeds.
+// and the data folder for new files, and hands each save, on the main
+// thread, to the owner of that kind of file through a table of matchers and
+// handlers. A failed reload keeps the last good resource and its error
+// stands until a later save of that file succeeds. Log lines and the error
+// name files as the operating system spells them, so editors can open them.
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "base/file_watcher.h"
 #include "demo/demo.h"
 #include "live/transport.h"
+#include "resources/reload_result.h"
 
 class Reloader {
  public:
@@ -38,22 +42,23 @@ class Reloader {
   bool usingInotify() const { return watcher_.usingInotify(); }
 
  private:
+  struct Handler {
+    std::function<bool(const std::string& path)> matches;
+    std::function<ReloadResults(const std::string& path)> reload;
+  };
+
   void watchFile(const std::string& programPath);
-  void reloadShaders(const std::string& path, Clock::time_point event);
-  void reloadDataObject(const std::string& path, Clock::time_point event);
-  void reloadSyncText(const std::string& path);
-  void reloadTrackFile(const std::string& path);
-  void reloadCameraKeys(const std::string& path);
-  void reloadSections(const std::string& path);
-  void reloadMusic(const std::string& path, Clock::time_point event);
+  void buildHandlers();
+  ReloadResults reloadSyncText(const std::string& path);
   void succeeded(const std::string& path, Clock::time_point event);
-  void failed(const std::string& path, const std::string& message);
+  void failed(const std::string& key, const SourceProblem& problem);
 
   Demo& demo_;
   Transport& transport_;
   FileWatcher watcher_;
-  std::map<std::string, std::string> osToProgram_;
-  // Errors by file, and the order they happened in.
+  std::vector<Handler> handlers_;  // the first that matches a path takes it
+  // Errors by the file (or setting) they belong to, and the order they
+  // happened in.
   std::map<std::string, std::string> errors_;
   std::vector<std::string> errorOrder_;
   struct Pending {

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "base/keys.h"
 #include "base/log.h"
 
 Transport::Transport(MusicPlayer& music, bool holdAtEnd) : music_(music), holdAtEnd_(holdAtEnd) {
-  if (holdAtEnd) music_.wrapAtEnd = false;
+  music_.positionOwnedElsewhere = true;
 }
 
 void Transport::setLoop(double from, double to) {
@@ -64,19 +65,68 @@ void Transport::handleKeys() {
   if (KeyPressed(vk::Home)) seek(0.0);
 }
 
+double Transport::loopWrapTime() const {
+  return std::min(loopTo_, static_cast<double>(music_.length) - kEndOfMusicMargin);
+}
+
+bool Transport::loopInReach() const { return !looping_ || loopFrom_ < loopWrapTime(); }
+
 void Transport::beforeFrame() {
   music_.begin();
+  // The music player leaves its restart key to the owner of the position.
+  if (KeyPressed('I')) moveTo(0.0);
   const double t = now();
-  if (looping_ && t >= loopTo_) {
+  if (looping_ && loopInReach() && t >= loopWrapTime()) {
     moveTo(loopFrom_);
     Log("loop: back to %.3f s\n", now());
     return;
   }
-  // The last frame stays on screen, paused, instead of the show ending.
-  if (holdAtEnd_ && !paused_ && music_.length > 0.0f &&
-      t > static_cast<double>(music_.length) - kEndOfMusicMargin) {
-    pause();
+  if (music_.length <= 0.0f || t <= static_cast<double>(music_.length) - kEndOfMusicMargin) return;
+  if (holdAtEnd_) {
+    // The last frame stays on screen, paused, instead of the show ending.
+    if (!paused_) pause();
+  } else if (looping_) {
+    // A loop the music does not reach plays the whole music over.
+    moveTo(0.0);
   }
+  // Otherwise the frame sees the end and the show ends.
+}
+
+const std::string& Transport::loopReloadKey() {
+  static const std::string key = "--loop";
+  return key;
+}
+
+ReloadResults Transport::reloadMusic(const std::string& musicPath) {
+  const double at = now();
+  std::string error;
+  if (!music_.reloadMusic(musicPath, error)) {
+    return {ReloadResult::failed(musicPath, {musicPath, 0, error + "; the music that plays stays"})};
+  }
+  moveTo(at);
+  if (!paused_) music_.stream->play(false);
+  ReloadResults results = {ReloadResult::done(musicPath)};
+  if (!looping_) return results;
+  if (loopInReach()) {
+    results.push_back(ReloadResult::done(loopReloadKey()));
+    return results;
+  }
+  char reason[160];
+  std::snprintf(reason, sizeof reason,
+                "the loop from %.3f s to %.3f s is out of reach: the music is now %.3f s long", loopFrom_, loopTo_,
+                static_cast<double>(music_.length));
+  results.push_back(ReloadResult::failed(loopReloadKey(), {musicPath, 0, reason}));
+  return results;
+}
+
+ReloadResults Transport::reloadSections(const std::string& path) {
+  SectionTableFile file = readSectionTable(path);
+  if (!file.found) return {};
+  if (!file.table.problem.empty()) {
+    return {ReloadResult::failed(path, {path, file.table.problemLine, file.table.problemReason})};
+  }
+  setSections(std::move(file.table.sections));
+  return {ReloadResult::done(path)};
 }
 
 const std::string& Transport::sectionAt(double seconds) const {

@@ -1,5 +1,6 @@
 #include "resources/file_utils.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,19 +94,58 @@ bool readFileBytes(const std::string& osFileName, std::vector<uint8_t>& bytes) {
   return true;
 }
 
+std::string readFailureReason(const std::string& osFileName) {
+  struct stat status;
+  if (::stat(osFileName.c_str(), &status) != 0) return std::strerror(errno);
+  if (S_ISDIR(status.st_mode)) return "it is a folder, not a file";
+  const int fd = ::open(osFileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  return "it cannot be read";
+}
+
+std::string withoutByteOrderMark(const std::string& text) {
+  static const std::string kMark = "\xEF\xBB\xBF";
+  return text.compare(0, kMark.size(), kMark) == 0 ? text.substr(kMark.size()) : text;
+}
+
+namespace {
+// Every byte written, or false with errno set.
+bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      if (wrote == 0) errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(wrote);
+  }
+  return true;
+}
+}  // namespace
+
 bool writeFileAtomically(const std::string& osFileName, const std::vector<uint8_t>& bytes,
                          std::string& error) {
   // Unique to the process, so writers of the same file never share one.
   const std::string temporary = osFileName + ".tmp." + std::to_string(::getpid());
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) {
-      error = "cannot write " + temporary;
-      std::remove(temporary.c_str());
-      return false;
-    }
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = "cannot write " + temporary + ": " + std::strerror(errno);
+    return false;
+  }
+  // A full disk may only show when the data is flushed, so close() counts too.
+  bool written = writeAll(fd, bytes);
+  int reason = errno;
+  if (::close(fd) != 0 && written) {
+    written = false;
+    reason = errno;
+  }
+  if (!written) {
+    error = "cannot write " + temporary + ": " + std::strerror(reason);
+    std::remove(temporary.c_str());
+    return false;
   }
   if (std::rename(temporary.c_str(), osFileName.c_str()) != 0) {
     error = "cannot rename " + temporary + " to " + osFileName + ": " + std::strerror(errno);

@@ -32,6 +32,13 @@ std::vector<std::string> splitString(const std::string& text, char delimiter);
 // The whole content of a regular file named by an operating-system path.
 // False (bytes left empty) when it is missing, a directory, or unreadable.
 bool readFileBytes(const std::string& osFileName, std::vector<uint8_t>& bytes);
+// Why readFileBytes refuses the file now, in words ("it is a folder, not a
+// file", or the system's reason such as "No such file or directory").
+std::string readFailureReason(const std::string& osFileName);
+
+// Some editors begin a UTF-8 text with a byte-order mark (EF BB BF); text
+// parsers skip it so the first line reads as written.
+std::string withoutByteOrderMark(const std::string& text);
 
 // Writes the bytes beside the file and renames them over it, so readers see
 // the old content or the new, never a part; a failed write leaves the old

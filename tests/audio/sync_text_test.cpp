@@ -83,4 +83,16 @@ TEST(SyncTool, BuildsDumpsAndEvaluates) {
   EXPECT_NE(readFile("error.txt").find("line 4"), std::string::npos);
   EXPECT_NE(std::system((tool + " eval missing.track 1 2> /dev/null").c_str()), 0);
   EXPECT_NE(std::system((tool + " frobnicate 2> /dev/null").c_str()), 0);
+
+  // Keys at rows 5, 5, 3, 9: the player keeps 5 and 9. eval and dump print
+  // what it plays, name the rest on stderr and exit 1.
+  const std::string dropped =
+      std::string(TARVO_SOURCE_DIR) + "/fuzz/regressions/sync_track/repeated-and-descending-rows";
+  EXPECT_EQ(std::system((tool + " eval " + dropped + " 5 7 9 > eval.txt 2> error.txt").c_str()), 1 << 8);
+  EXPECT_EQ(readFile("eval.txt"), "1\n2.5\n4\n");
+  const std::string errors = readFile("error.txt");
+  EXPECT_NE(errors.find("key at row 5 dropped, its row is not after row 5"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("key at row 3 dropped, its row is not after row 5"), std::string::npos) << errors;
+  EXPECT_EQ(std::system((tool + " dump " + dropped + " > dump.txt 2> /dev/null").c_str()), 1 << 8);
+  EXPECT_NE(readFile("dump.txt").find("5 1 linear\n9 4 smooth\n"), std::string::npos);
 }

@@ -138,13 +138,13 @@ TEST(Live, ReloadsOnSaveKeepsTheLastGoodProgramAndNamesTheLineOfAnError) {
   // A colour change saved in place shows up.
   saveInPlace(data + "/postProc-1.glsl", "gl_FragColor = vec4(clamp(colour, 0.0, 1.0), 1.0);",
               "gl_FragColor = vec4(clamp(colour * vec3(1.0, 0.2, 0.2), 0.0, 1.0), 1.0);");
-  ASSERT_TRUE(player.waitFor("reloaded: demosrc\\norde\\data\\postProc-1.glsl (")) << player.log();
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc/norde/data/postProc-1.glsl (")) << player.log();
   const Image reddened = player.settledShot();
   EXPECT_GT(difference(before, reddened), 0.02);
 
   // Saved by rename, back to the original colour: the first picture again.
   saveByRename(data + "/postProc-1.glsl", "colour * vec3(1.0, 0.2, 0.2)", "colour");
-  ASSERT_TRUE(player.waitFor("reloaded: demosrc\\norde\\data\\postProc-1.glsl (", 2)) << player.log();
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc/norde/data/postProc-1.glsl (", 2)) << player.log();
   EXPECT_LT(difference(before, player.settledShot()), 0.002);
 
   // touch changes nothing, so nothing reloads.
@@ -165,11 +165,11 @@ TEST(Live, ReloadsOnSaveKeepsTheLastGoodProgramAndNamesTheLineOfAnError) {
   ASSERT_GT(lines.size(), 12u);
   const std::string good = lines[11];
   saveInPlace(data + "/common.glsl", good + "\n", good + " this is not glsl;\n");
-  ASSERT_TRUE(player.waitFor("reload failed: demosrc\\norde\\data\\common.glsl:12: ")) << player.log();
+  ASSERT_TRUE(player.waitFor("\nreload failed: demosrc/norde/data/common.glsl:12: ")) << player.log();
   EXPECT_TRUE(player.running());
   EXPECT_LT(difference(before, player.settledShot()), 0.002);
   saveInPlace(data + "/common.glsl", good + " this is not glsl;\n", good + "\n");
-  ASSERT_TRUE(player.waitFor("reloaded: demosrc\\norde\\data\\bg.glsl (")) << player.log();
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc/norde/data/bg.glsl (")) << player.log();
 
   player.key("Escape");
   EXPECT_EQ(player.wait(), 0);
@@ -187,15 +187,16 @@ TEST(Live, SyncTextEditsChangeThePictureAndAMalformedLineKeepsTheTracks) {
 
   // The background grey, from 0.05 to 0.6.
   saveInPlace(sync, "track 16\n0s    0.05  step", "track 16\n0s    0.6   step");
-  ASSERT_TRUE(player.waitFor("reloaded sync: demosrc\\norde\\sync.txt (")) << player.log();
+  ASSERT_TRUE(player.waitFor("reloaded sync: demosrc/norde/sync.txt (")) << player.log();
   const Image lighter = player.settledShot();
   EXPECT_GT(difference(before, lighter), 0.02);
   // The track files follow the text.
   EXPECT_NE(readBytes(dir.path() + "/demosrc/norde/data/sync/_16.track").size(), 0u);
 
-  // Line 3 of the text made malformed: named, and the tracks stay.
+  // Line 2 of the text made malformed: named, as editors' error parsers
+  // read it, and the tracks stay.
   saveInPlace(sync, "# beat at 120 BPM)", "garbage here");
-  ASSERT_TRUE(player.waitFor("reload failed: demosrc\\norde\\sync.txt:")) << player.log();
+  ASSERT_TRUE(player.waitFor("\nreload failed: demosrc/norde/sync.txt:2: key before the first 'track NAME' line\n")) << player.log();
   EXPECT_LT(difference(lighter, player.settledShot()), 0.002);
 }
 
@@ -254,4 +255,120 @@ TEST(Live, LoopWrapsAndBadOptionsExitBeforeAnyWindow) {
     EXPECT_NE(readFile(dir.path() + "/bad.txt").find("tarvo --help"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.path() + "/output2.txt")) << "a window was opened for " << bad[0];
   }
+}
+
+namespace {
+// Pixels of the display's red error text in the window's top-left quarter.
+size_t redPixels(const Image& image) {
+  size_t count = 0;
+  for (int y = 0; y < image.height / 2; ++y) {
+    for (int x = 0; x < image.width / 2; ++x) {
+      const unsigned char* p = &image.rgba[(static_cast<size_t>(y) * image.width + x) * 4];
+      if (p[0] > 180 && p[1] < 110 && p[2] < 110) ++count;
+    }
+  }
+  return count;
+}
+
+// Makes one track file impossible to replace: immutable where the file
+// system and our rights allow, otherwise a folder in its place, which no
+// rename can replace either. Undone by the destructor.
+class UnreplaceableFile {
+ public:
+  explicit UnreplaceableFile(const std::string& path) : path_(path) {
+    immutable_ = runProgram({"chattr", "+i", path_}, {}) == 0;
+    if (!immutable_) {
+      fs::remove(path_);
+      fs::create_directories(path_ + "/blocker");
+    }
+  }
+  ~UnreplaceableFile() { release(); }
+  void release() {
+    if (immutable_) runProgram({"chattr", "-i", path_}, {});
+    if (!immutable_ && fs::is_directory(path_)) fs::remove_all(path_);
+    immutable_ = false;
+  }
+
+ private:
+  std::string path_;
+  bool immutable_ = false;
+};
+}  // namespace
+
+// The files the live mode must not lose track of: a shader linked in from
+// outside the production, files beginning with a byte-order mark, track
+// files that cannot be written (the error stays on the display, every later
+// save retries), and a data folder deleted and copied back.
+TEST(Live, KeepsTrackOfLinkedFilesFailedWritesAndAReplacedFolder) {
+  XvfbServer x(1280, 720);
+  ASSERT_TRUE(x.running());
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+  const std::string norde = dir.path() + "/demosrc/norde";
+  const std::string data = norde + "/data";
+  const std::string sync = norde + "/sync.txt";
+  // bg.glsl lives in the author's own folder, linked into the production.
+  const std::string outside = dir.path() + "/my-shaders";
+  fs::create_directories(outside);
+  fs::rename(data + "/bg.glsl", outside + "/bg.glsl");
+  fs::create_symlink(outside + "/bg.glsl", data + "/bg.glsl");
+  const std::string kBom = "\xEF\xBB\xBF";
+
+  LivePlayer player(x, dir.path());
+  ASSERT_NO_FATAL_FAILURE(startPaused(player));
+  player.key("h");  // the display back on, for its error line
+
+  // The link's target saved (by rename, as editors do): the linked shader reloads.
+  saveByRename(outside + "/bg.glsl", "void main", "// saved outside\nvoid main");
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc/norde/data/bg.glsl (")) << player.log();
+
+  // A byte-order mark at the start of a shader and of the sync text.
+  writeFile(data + "/postProc-1.glsl", kBom + readFile(data + "/postProc-1.glsl"));
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc/norde/data/postProc-1.glsl (")) << player.log();
+  writeFile(sync, kBom + readFile(sync));
+  ASSERT_TRUE(player.waitFor("reloaded sync: demosrc/norde/sync.txt (")) << player.log();
+  const size_t redBefore = redPixels(player.settledShot());
+
+  {
+    // A track file that cannot be replaced: named with the system's reason,
+    // in the log and in red on the display.
+    UnreplaceableFile blocked(data + "/sync/_16.track");
+    saveInPlace(sync, "track 16\n0s    0.05  step", "track 16\n0s    0.6   step");
+    const std::string failure = "\nreload failed: demosrc/norde/data/sync/_16.track: cannot rename ";
+    ASSERT_TRUE(player.waitFor(failure)) << player.log();
+    EXPECT_GT(redPixels(player.settledShot()), redBefore + 100) << "the error is not on the display";
+    // Saved again unchanged: the write is tried again.
+    writeFile(sync, readFile(sync));
+    ASSERT_TRUE(player.waitFor(failure, 2)) << player.log();
+    blocked.release();
+  }
+  // The cause gone, the same text saved once more: written, and the error goes.
+  const size_t syncReloads = countOccurrences(player.log(), "reloaded sync: ");
+  writeFile(sync, readFile(sync));
+  ASSERT_TRUE(player.waitFor("reloaded sync: ", syncReloads + 1)) << player.log();
+  EXPECT_LE(redPixels(player.settledShot()), redBefore + 20) << "the error stayed on the display";
+  const std::string built = dir.path() + "/built";
+  ASSERT_EQ(runProgram({builtProgram("synctool"), "build", sync, built}, {}), 0);
+  for (const auto& entry : fs::directory_iterator(built)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_EQ(readBytes(data + "/sync/" + name), readBytes(entry.path().string())) << name;
+  }
+
+  // The data folder deleted and copied back with one shader changed, as a
+  // script or an archive does it: watched again, and the change reloads.
+  const std::string backup = dir.path() + "/backup";
+  fs::copy(data, backup, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  saveInPlace(backup + "/postProc-1.glsl", "gl_FragColor = vec4(clamp(colour, 0.0, 1.0), 1.0);",
+              "gl_FragColor = vec4(clamp(colour * vec3(1.0, 0.2, 0.2), 0.0, 1.0), 1.0);");
+  const size_t composeReloads = countOccurrences(player.log(), "reloaded: demosrc/norde/data/postProc-1.glsl (");
+  fs::remove_all(data);
+  ASSERT_TRUE(player.waitFor("went away")) << player.log();
+  fs::copy(backup, data, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc/norde/data/postProc-1.glsl (", composeReloads + 1)) << player.log();
+  // A later save in the new folder is seen too.
+  saveInPlace(data + "/postProc-1.glsl", "colour * vec3(1.0, 0.2, 0.2)", "colour");
+  ASSERT_TRUE(player.waitFor("reloaded: demosrc/norde/data/postProc-1.glsl (", composeReloads + 2)) << player.log();
+
+  player.key("Escape");
+  EXPECT_EQ(player.wait(), 0);
 }

@@ -115,3 +115,16 @@ TEST(Show, MissingCompositionShaderIsReportedAndTheShowGoesOn) {
       << run.log;
   EXPECT_NE(run.log.find("Rydd minnet ditt sjael\n"), std::string::npos);
 }
+
+TEST(Show, ASoundtrackShorterThanTheEarliestEndEndsTheShowAtItsEnd) {
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+  std::filesystem::copy_file(std::string(TARVO_SOURCE_DIR) + "/tests/audio/fixtures/tone_short_44k.mp3",
+                             dir.path() + "/demosrc/norde/data/brivel-669.mp3",
+                             std::filesystem::copy_options::overwrite_existing);
+  const ShowRun run = playShow(dir.path(), false);
+  ASSERT_EQ(run.exitCode, 0) << "the show did not end by itself\n" << run.log;
+  const std::string farewell = "Rydd minnet ditt sjael\n";
+  ASSERT_GE(run.log.size(), farewell.size());
+  EXPECT_EQ(run.log.substr(run.log.size() - farewell.size()), farewell);
+}

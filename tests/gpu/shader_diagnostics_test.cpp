@@ -52,5 +52,5 @@ TEST(ShaderDiagnostics, NamesTheAuthorsFileAndLineOfTheFirstError) {
       {"", "d\\s.glsl: the program did not link"},
       {" \n\t\n", "d\\s.glsl: the program did not link"},
   };
-  for (const Case& c : cases) EXPECT_EQ(describeShaderFailure(c.infoLog, origins, "d\\s.glsl"), c.described) << c.infoLog;
+  for (const Case& c : cases) EXPECT_EQ(describeShaderFailure(c.infoLog, origins, "d\\s.glsl").text(), c.described) << c.infoLog;
 }

@@ -161,7 +161,7 @@ TEST_F(ShaderTest, FailureNamesTheFileAndLineTheAuthorWrote) {
             "void main() { gl_FragColor = vec4(uv, 0.0, 1.0); }\n");
   Shader uses;
   std::string out = captureStdout([&] { EXPECT_FALSE(uses.load("data\\uses.glsl")); });
-  EXPECT_EQ(uses.failure.rfind("data\\common.glsl:3: ", 0), 0u) << uses.failure << "\n" << out;
+  EXPECT_EQ(uses.failure.text().rfind("data\\common.glsl:3: ", 0), 0u) << uses.failure.text() << "\n" << out;
 
   // Line 7 of the file is line 3 of the fragment stage, after the copied
   // varying and the included lines.
@@ -177,34 +177,34 @@ TEST_F(ShaderTest, FailureNamesTheFileAndLineTheAuthorWrote) {
   writeFile("data/common2.glsl", "#NOCOMPILE\nfloat two() { return 2.0; }\n");
   Shader own;
   out = captureStdout([&] { EXPECT_FALSE(own.load("data\\own.glsl")); });
-  EXPECT_EQ(own.failure.rfind("data\\own.glsl:7: ", 0), 0u) << own.failure << "\n" << out;
-  EXPECT_NE(own.failure.find("undefinedThing"), std::string::npos) << own.failure;
+  EXPECT_EQ(own.failure.text().rfind("data\\own.glsl:7: ", 0), 0u) << own.failure.text() << "\n" << out;
+  EXPECT_NE(own.failure.text().find("undefinedThing"), std::string::npos) << own.failure.text();
 }
 
 TEST_F(ShaderTest, FailureSaysWhyALoadFailedAndIsClearedAgain) {
   Shader shader;
   captureStdout([&] { EXPECT_FALSE(shader.load("data\\none.glsl")); });
-  EXPECT_EQ(shader.failure, "data\\none.glsl: cannot be read");
+  EXPECT_EQ(shader.failure.text(), "data\\none.glsl: cannot be read: No such file or directory");
 
   // Both stages compile; only the link log knows what is wrong.
   writeFile("data/nofrag.glsl", "varying vec2 uv;\nvoid main() { gl_Position = vec4(0.0); }\n");
   captureStdout([&] { EXPECT_FALSE(shader.load("data\\nofrag.glsl")); });
-  EXPECT_EQ(shader.failure.rfind("data\\nofrag.glsl: ", 0), 0u) << shader.failure;
-  EXPECT_GT(shader.failure.size(), std::string("data\\nofrag.glsl: ").size());
+  EXPECT_EQ(shader.failure.text().rfind("data\\nofrag.glsl: ", 0), 0u) << shader.failure.text();
+  EXPECT_GT(shader.failure.text().size(), std::string("data\\nofrag.glsl: ").size());
 
   // The missing include is the cause of the compile error that follows it.
   writeFile("data/gap.glsl",
             "attribute vec4 pos;\nvoid main() { gl_Position = pos; }\n//FRAGMENT\n"
             "#include \"gone.glsl\"\nvoid main() { gl_FragColor = tint(); }\n");
   captureStdout([&] { EXPECT_FALSE(shader.load("data\\gap.glsl")); });
-  EXPECT_EQ(shader.failure, "data\\gap.glsl:4: include data\\gone.glsl cannot be read");
+  EXPECT_EQ(shader.failure.text(), "data\\gap.glsl:4: include data\\gone.glsl cannot be read");
 
   writeFile("data/lib.glsl", "#NOCOMPILE\nfloat f() { return 1.0; }\n");
   captureStdout([&] { EXPECT_FALSE(shader.load("data\\lib.glsl")); });
-  EXPECT_EQ(shader.failure, "");
+  EXPECT_TRUE(shader.failure.empty());
 
   captureStdout([&] { EXPECT_FALSE(shader.load("data\\none.glsl")); });
   writeFile("data/two.glsl", kTwoPart);
   captureStdout([&] { EXPECT_TRUE(shader.load("data\\two.glsl")); });
-  EXPECT_EQ(shader.failure, "");
+  EXPECT_TRUE(shader.failure.empty());
 }

@@ -40,17 +40,7 @@ bool readFileBytes(const std::string& path, std::vector<uint8_t>& bytes) {
   return SyncDevice::readWholeFile(path, bytes);
 }
 
-// "_12.track" -> "12"; other names lose only their extension.
-std::string trackNameOf(const std::string& path) {
-  std::string name = fs::path(path).filename().string();
-  const std::string extension = ".track";
-  if (name.size() > extension.size() &&
-      name.compare(name.size() - extension.size(), extension.size(), extension) == 0) {
-    name.erase(name.size() - extension.size());
-  }
-  if (name.size() > 1 && name[0] == '_') name.erase(0, 1);
-  return name;
-}
+std::string trackNameOf(const std::string& path) { return trackNameOfFile(fs::path(path).filename().string()); }
 
 // Loads a track file; a file cut short still yields its whole keys, but is an
 // error for the caller to report.
@@ -78,10 +68,10 @@ int buildCommand(const std::string& source, const std::string& folder) {
   if (!parsed.error.empty()) return fail(source + ": " + parsed.error);
 
   std::vector<std::string> written;
-  std::string error;
-  const bool ok = writeTrackFiles(parsed.tracks, folder, written, error);
+  TrackWriteFailure failure;
+  const bool ok = writeTrackFiles(parsed.tracks, folder, written, failure);
   for (const std::string& line : written) std::printf("%s\n", line.c_str());
-  if (!ok) return fail(error);
+  if (!ok) return fail(failure.file + ": " + failure.reason);
   return 0;
 }
 
@@ -121,20 +111,21 @@ int evalCommand(const std::string& path, const std::vector<std::string>& rows) {
   std::vector<SyncKey> keys;
   std::string problem;
   if (!loadTrack(path, keys, problem)) return fail(problem);
-  if (!problem.empty()) return fail(problem);
   std::vector<double> parsedRows;
   for (const std::string& text : rows) {
     double row = 0.0;
     if (!parseEvalRow(text, row)) return fail("bad row '" + text + "'");
     parsedRows.push_back(row);
   }
+  // Evaluated on the keys the player keeps; what it leaves out is named
+  // afterwards, as dump does.
   SyncTrack track(trackNameOf(path));
   track.keys = std::move(keys);
   for (double row : parsedRows) {
     // The player keeps sync values as floats.
     std::printf("%.9g\n", static_cast<float>(track.valueAt(row)));
   }
-  return 0;
+  return problem.empty() ? 0 : fail(problem);
 }
 }  // namespace
 
