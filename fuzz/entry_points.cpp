@@ -210,17 +210,17 @@ int fuzzOneMp3(const uint8_t* data, size_t size) {
 int fuzzOneImage(const uint8_t* data, size_t size) {
   const TexturePixels image = decodeTexturePixels(data, size);
   if (!image.ok()) {
-    fuzzCheck(!image.decoded && image.upload() == nullptr, "a refused image holds no pixels");
+    fuzzCheck(image.upload() == nullptr && image.bytes.empty() && image.floats.empty(),
+              "a refused image holds no pixels");
     return 0;
   }
-  fuzzCheck(image.width > 0 && image.height > 0 && image.upload() != nullptr, "a decoded image has pixels");
+  fuzzCheck(image.width > 0 && image.height > 0 && image.channels >= 1 && image.channels <= 4,
+            "a decoded image has pixels of 1 to 4 channels");
   const uint64_t values = uint64_t(image.width) * uint64_t(image.height) * (image.channels == 3 ? 3 : 4);
   const uint64_t valueBytes = image.isHDR ? sizeof(float) : 1;
   fuzzCheck(values * valueBytes <= kMaxTexturePixelBytes, "no image beyond the pixel budget");
-  if (image.channels < 3) {
-    const size_t expanded = image.isHDR ? image.expandedFloats.size() : image.expandedBytes.size();
-    fuzzCheck(expanded == values, "grey is widened to four values per pixel");
-  }
+  const size_t held = image.isHDR ? image.floats.size() : image.bytes.size();
+  fuzzCheck(held == values, "three values per pixel for RGB, four for every other count");
   // The upload reads every value: any missing one shows under AddressSanitizer.
   const auto* first = static_cast<const unsigned char*>(image.upload());
   volatile unsigned char last = first[values * valueBytes - 1];

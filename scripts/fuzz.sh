@@ -3,7 +3,9 @@
 # each for SECONDS (default 60) on a copy of its seed corpus, its regressions
 # read as further seeds; as many targets at once as there are cores
 # (FUZZ_JOBS to choose). Prints one line per target: executions, coverage
-# (libFuzzer's final cov:) and crashes (0 or 1, with the saved input). Exits
+# (libFuzzer's final cov:) and crashes (0 or 1, with the saved input). For
+# each crash it then prints the target, the input in base64 and the end of
+# the target's report, so a CI log alone is enough to reproduce it. Exits
 # with 1 when any target crashed. Without clang it says so and does nothing.
 #
 #   bash scripts/fuzz.sh [SECONDS]
@@ -46,8 +48,9 @@ run_target() {
   (cd "$dir" && "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
      -artifact_prefix="$dir/" "${seeds[@]}") >"$dir/log.txt" 2>&1 || status=$?
   local executions coverage artifact crashed=0 note=""
-  executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log.txt" | tail -n 1)"
-  coverage="$(grep -o 'cov: [0-9]*' "$dir/log.txt" | tail -n 1 | cut -d' ' -f2)"
+  # A target that fails on its first input prints neither figure.
+  executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log.txt" | tail -n 1 || true)"
+  coverage="$(grep -o 'cov: [0-9]*' "$dir/log.txt" | tail -n 1 | cut -d' ' -f2 || true)"
   artifact="$(find "$dir" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'oom-*' -o -name 'timeout-*' \
                 -o -name 'leak-*' \) | head -n 1)"
   if [ "$status" -ne 0 ] || [ -n "$artifact" ]; then
@@ -72,5 +75,23 @@ printf '%-18s %12s %8s %8s\n' target executions cov crashes
 for name in "${names[@]}"; do
   cat "$runs/$name/line.txt"
   if [ "$(awk '{print $4}' "$runs/$name/line.txt")" != "0" ]; then any_crash=1; fi
+done
+
+# What a CI log needs to reproduce each crash.
+for name in "${names[@]}"; do
+  dir="$runs/$name"
+  [ "$(awk '{print $4}' "$dir/line.txt")" != "0" ] || continue
+  artifact="$(find "$dir" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'oom-*' -o -name 'timeout-*' \
+                -o -name 'leak-*' \) | head -n 1)"
+  echo
+  echo "fuzz.sh: target $name failed; the end of its report:"
+  tail -n 40 "$dir/log.txt"
+  if [ -n "$artifact" ]; then
+    echo "fuzz.sh: the input that made target $name fail, $(stat -c %s "$artifact") bytes, in base64:"
+    head -c 65536 "$artifact" | base64 -w 76
+    echo "fuzz.sh: to replay it: base64 -d > input.bin (paste the lines above), then build-fuzz/fuzz/fuzz_$name input.bin"
+  else
+    echo "fuzz.sh: target $name saved no input (it failed outside an input, see the report above)"
+  fi
 done
 exit "$any_crash"

@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   libsdl2-dev libglew-dev libegl-dev libstb-dev libmpg123-dev libkissfft-dev
+  libpng-dev libjpeg62-turbo-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth libgl1-mesa-dri xdotool imagemagick

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,26 +12,25 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/fnv1a.h"
+#include "base/inotify_watch_backend.h"
 #include "base/log.h"
+#include "base/polling_watch_backend.h"
 
 namespace {
-constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ULL;
-constexpr uint64_t kFnvPrime = 0x100000001b3ULL;
-constexpr size_t kEventBufferBytes = 64 * 1024;
 constexpr size_t kReadChunkBytes = 64 * 1024;
-
-// Everything that can change a name's content or existence. IN_MODIFY is left
-// out on purpose: a file being written is hashed after its writer closes it,
-// not halfway through.
-constexpr uint32_t kFolderEvents =
-    IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_ATTRIB | IN_ONLYDIR;
-constexpr uint32_t kNameEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM;
+// As many links in a chain as the kernel follows before it gives up.
+constexpr int kMaxLinkHops = 40;
 
 bool isHidden(std::string_view name) { return !name.empty() && name.front() == '.'; }
 
 bool isRegularFile(const std::string& path) {
   struct stat status;
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isFolder(const std::string& path, struct stat& status) {
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // The folder's entries except hidden names and what readdir marks as a
@@ -48,44 +46,28 @@ bool listFolder(const std::string& path, std::vector<std::string>& names) {
   ::closedir(folder);
   return true;
 }
+
+// Where a symbolic link finally leads, followed link by link so that a
+// target that does not exist yet still has a folder to watch; the folders
+// on the way are resolved too. Empty when the path is not a link.
+std::filesystem::path linkTarget(const std::string& path) {
+  namespace fs = std::filesystem;
+  struct stat status;
+  if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return {};
+  std::error_code error;
+  fs::path current = path;
+  for (int hop = 0; hop < kMaxLinkHops && fs::is_symlink(fs::symlink_status(current, error)); ++hop) {
+    const fs::path next = fs::read_symlink(current, error);
+    if (error) return {};
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  const fs::path resolved = fs::weakly_canonical(current, error);
+  return error ? fs::path() : resolved;
+}
 }  // namespace
 
-FileWatcher::Descriptor::Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-
-FileWatcher::Descriptor& FileWatcher::Descriptor::operator=(Descriptor&& other) noexcept {
-  if (this != &other) {
-    reset();
-    fd = std::exchange(other.fd, -1);
-  }
-  return *this;
-}
-
-FileWatcher::Descriptor::~Descriptor() { reset(); }
-
-void FileWatcher::Descriptor::reset() {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-}
-
-bool FileWatcher::Stamp::operator==(const Stamp& other) const {
-  return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
-         modifiedSeconds == other.modifiedSeconds && modifiedNanoseconds == other.modifiedNanoseconds &&
-         changedSeconds == other.changedSeconds && changedNanoseconds == other.changedNanoseconds;
-}
-
-FileWatcher::Stamp FileWatcher::stampOf(const std::string& path) {
-  Stamp stamp;
-  struct stat status;
-  if (::stat(path.c_str(), &status) != 0) return stamp;
-  stamp.exists = true;
-  stamp.device = status.st_dev;
-  stamp.inode = status.st_ino;
-  stamp.size = status.st_size;
-  stamp.modifiedSeconds = status.st_mtim.tv_sec;
-  stamp.modifiedNanoseconds = status.st_mtim.tv_nsec;
-  stamp.changedSeconds = status.st_ctim.tv_sec;
-  stamp.changedNanoseconds = status.st_ctim.tv_nsec;
-  return stamp;
+bool FileWatcher::File::isNamed(FolderId in, std::string_view named) const {
+  return (folder == in && name == named) || (targetFolder == in && targetName == named);
 }
 
 FileWatcher::FileWatcher() {
@@ -94,12 +76,9 @@ FileWatcher::FileWatcher() {
     switchToPolling("TARVO_WATCH_POLL=1");
     return;
   }
-  inotify_ = Descriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-  if (!usingInotify()) {
-    switchToPolling(std::string("inotify_init1: ") + std::strerror(errno));
-    return;
-  }
-  eventBuffer_.resize(kEventBufferBytes);
+  std::string reason;
+  backend_ = InotifyWatchBackend::create(reason);
+  if (!backend_) switchToPolling(reason);
 }
 
 FileWatcher::~FileWatcher() = default;
@@ -107,46 +86,65 @@ FileWatcher::~FileWatcher() = default;
 void FileWatcher::switchToPolling(const std::string& reason) {
   Log("watch: inotify unavailable (%s), polling every %d ms\n", reason.c_str(),
       static_cast<int>(kPollInterval.count()));
-  inotify_.reset();
-  for (Folder& folder : folders_) folder.watch = -1;
-  nextScan_ = Clock::time_point::min();
+  backend_ = std::make_unique<PollingWatchBackend>(kPollInterval);
+  std::string unused;
+  for (FolderId folder = 0; folder < folders_.size(); ++folder) {
+    if (!folders_[folder].gone) backend_->addFolder(folder, folders_[folder].path, unused);
+  }
+  // What the events not yet read would have said is lost with them: every
+  // file is looked at again.
+  for (File& file : files_) {
+    if (file.folder == kNoFolder) continue;
+    backend_->addFile(file.folder, file.name, file.path);
+    markPending(file, lastPoll_);
+  }
 }
 
-size_t FileWatcher::findOrAddFolder(const std::string& path) {
+FolderId FileWatcher::findOrAddFolder(const std::string& path) {
   struct stat status;
-  if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+  if (!isFolder(path, status)) {
+    for (FolderId i = 0; i < folders_.size(); ++i) {
+      if (folders_[i].gone && folders_[i].path == path) return i;  // watched again when it is back
+    }
     if (std::find(missingFolders_.begin(), missingFolders_.end(), path) == missingFolders_.end()) {
       Log("watch: folder %s does not exist, not watched\n", path.c_str());
       missingFolders_.push_back(path);
     }
     return kNoFolder;
   }
-  for (size_t i = 0; i < folders_.size(); ++i) {
-    if (folders_[i].device == status.st_dev && folders_[i].inode == status.st_ino) return i;
+  for (FolderId i = 0; i < folders_.size(); ++i) {
+    if (!folders_[i].gone && folders_[i].device == status.st_dev && folders_[i].inode == status.st_ino) return i;
   }
   Folder folder;
   folder.path = path;
   folder.device = status.st_dev;
   folder.inode = status.st_ino;
-  if (usingInotify()) {
-    folder.watch = ::inotify_add_watch(inotify_.fd, path.c_str(), kFolderEvents);
-    // Out of watches (or another refusal): polling still sees every folder.
-    if (folder.watch < 0) switchToPolling(std::string("inotify_add_watch: ") + std::strerror(errno));
-  }
   folders_.push_back(std::move(folder));
+  startWatching(folders_.size() - 1);
   return folders_.size() - 1;
 }
 
-size_t FileWatcher::folderWithWatch(int watch) const {
-  for (size_t i = 0; i < folders_.size(); ++i) {
-    if (folders_[i].watch == watch) return i;
-  }
-  return kNoFolder;
+void FileWatcher::startWatching(FolderId folder) {
+  std::string reason;
+  // Out of inotify watches (or another refusal): polling still sees every
+  // folder.
+  if (!backend_->addFolder(folder, folders_[folder].path, reason)) switchToPolling(reason);
 }
 
-bool FileWatcher::isWatchedName(size_t folder, std::string_view name) const {
+void FileWatcher::followLink(File& file) {
+  const std::filesystem::path target = linkTarget(file.path);
+  if (target.empty()) {
+    file.targetFolder = kNoFolder;
+    file.targetName.clear();
+    return;
+  }
+  file.targetName = target.filename().string();
+  file.targetFolder = findOrAddFolder(target.parent_path().string());
+}
+
+bool FileWatcher::isWatchedName(FolderId folder, std::string_view name) const {
   for (const File& file : files_) {
-    if (file.folder == folder && file.name == name) return true;
+    if (file.isNamed(folder, name)) return true;
   }
   return false;
 }
@@ -161,10 +159,13 @@ void FileWatcher::watch(const std::string& path) {
   File file;
   file.path = path;
   file.name = split.filename().string();
-  // The folder is watched before the content is hashed, so no save in
+  // The folders are watched before the content is hashed, so no save in
   // between goes unseen.
   file.folder = findOrAddFolder(parent);
-  file.stamp = stampOf(path);
+  if (file.folder != kNoFolder) {
+    followLink(file);
+    backend_->addFile(file.folder, file.name, file.path);
+  }
   file.exists = hashFile(path, file.hash) == ReadResult::kHashed;
   files_.push_back(std::move(file));
 }
@@ -177,11 +178,18 @@ void FileWatcher::unwatch(const std::string& path) {
   if (file->folder != kNoFolder && folders_[file->folder].reportsNew && file->exists) {
     folders_[file->folder].known.insert(file->name);
   }
+  backend_->removeFile(path);
   files_.erase(file);
 }
 
+void FileWatcher::reportNextEvent(const std::string& path) {
+  for (File& file : files_) {
+    if (file.path == path) file.reportEvenIfSame = true;
+  }
+}
+
 void FileWatcher::watchFolder(const std::string& folderPath) {
-  const size_t index = findOrAddFolder(folderPath.empty() ? "." : folderPath);
+  const FolderId index = findOrAddFolder(folderPath.empty() ? "." : folderPath);
   if (index == kNoFolder || folders_[index].reportsNew) return;
   Folder& folder = folders_[index];
   folder.reportsNew = true;
@@ -194,14 +202,72 @@ void FileWatcher::watchFolder(const std::string& folderPath) {
 
 std::vector<FileChange> FileWatcher::poll(Clock::time_point now) {
   std::vector<FileChange> changes;
-  if (usingInotify()) {
-    drainEvents(now);
-  } else if (now >= nextScan_) {
-    scanFiles(now);
-    nextScan_ = now + kPollInterval;
-  }
+  lastPoll_ = now;
+  backend_->collect(now, *this);
+  if (goneFolders_ > 0 && now >= nextGoneCheck_) lookForGoneFolders(now);
   if (pendingFiles_ > 0 || !candidates_.empty()) settle(now, changes);
   return changes;
+}
+
+void FileWatcher::nameChanged(FolderId folder, std::string_view name, bool cameOrWent, Clock::time_point now) {
+  bool watched = false;
+  for (File& file : files_) {
+    if (file.isNamed(folder, name)) {
+      markPending(file, now);
+      watched = true;
+    }
+  }
+  if (!watched && cameOrWent && folders_[folder].reportsNew && !isHidden(name)) touchCandidate(folder, name, now);
+}
+
+void FileWatcher::folderChanged(FolderId index, Clock::time_point now) {
+  if (folders_[index].gone) return;
+  // Replaced between two looks (a script's remove and copy): a new folder
+  // at the same path, to be watched as one that came back.
+  struct stat status;
+  const Folder& folder = folders_[index];
+  if (!isFolder(folder.path, status) || status.st_dev != folder.device || status.st_ino != folder.inode) {
+    folderGone(index, now);
+  }
+  // One that is gone lists as empty: its names are forgotten once settled,
+  // as inotify's deletion events make them, unless it is back by then.
+  if (folders_[index].reportsNew) scanFolder(index, now);
+}
+
+void FileWatcher::folderGone(FolderId index, Clock::time_point now) {
+  Folder& folder = folders_[index];
+  if (folder.gone) return;
+  Log("watch: folder %s went away; watching for it to come back\n", folder.path.c_str());
+  folder.gone = true;
+  ++goneFolders_;
+  backend_->removeFolder(index);
+  // Often back already: a folder replaced as a whole.
+  nextGoneCheck_ = now;
+}
+
+void FileWatcher::everythingChanged(Clock::time_point now) {
+  for (File& file : files_) markPending(file, now);
+  for (FolderId folder = 0; folder < folders_.size(); ++folder) folderChanged(folder, now);
+}
+
+void FileWatcher::lookForGoneFolders(Clock::time_point now) {
+  nextGoneCheck_ = now + kPollInterval;
+  for (FolderId index = 0; index < folders_.size(); ++index) {
+    struct stat status;
+    if (!folders_[index].gone || !isFolder(folders_[index].path, status)) continue;
+    Folder& folder = folders_[index];
+    folder.gone = false;
+    --goneFolders_;
+    folder.device = status.st_dev;
+    folder.inode = status.st_ino;
+    Log("watch: folder %s is back, watched again\n", folder.path.c_str());
+    startWatching(index);
+    // Compared with what they held before it went away; new names appear.
+    for (File& file : files_) {
+      if (file.folder == index || file.targetFolder == index) markPending(file, now);
+    }
+    if (folders_[index].reportsNew) scanFolder(index, now);
+  }
 }
 
 void FileWatcher::markPending(File& file, Clock::time_point now) {
@@ -213,7 +279,7 @@ void FileWatcher::markPending(File& file, Clock::time_point now) {
   file.lastEvent = now;
 }
 
-void FileWatcher::touchCandidate(size_t folder, std::string_view name, Clock::time_point now) {
+void FileWatcher::touchCandidate(FolderId folder, std::string_view name, Clock::time_point now) {
   for (Candidate& candidate : candidates_) {
     if (candidate.folder == folder && candidate.name == name) {
       candidate.lastEvent = now;
@@ -223,61 +289,7 @@ void FileWatcher::touchCandidate(size_t folder, std::string_view name, Clock::ti
   candidates_.push_back({folder, std::string(name), now, now});
 }
 
-void FileWatcher::drainEvents(Clock::time_point now) {
-  for (;;) {
-    const ssize_t length = ::read(inotify_.fd, eventBuffer_.data(), eventBuffer_.size());
-    if (length < 0 && errno == EINTR) continue;
-    if (length <= 0) return;  // EAGAIN: nothing more queued
-    for (ssize_t offset = 0; offset < length;) {
-      const auto* event = reinterpret_cast<const inotify_event*>(eventBuffer_.data() + offset);
-      offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-      if (event->mask & IN_Q_OVERFLOW) {
-        // Events were lost: any watched file may have changed, any name may
-        // have come or gone.
-        for (File& file : files_) markPending(file, now);
-        for (size_t i = 0; i < folders_.size(); ++i) {
-          if (folders_[i].reportsNew) scanFolder(i, now);
-        }
-        continue;
-      }
-      const size_t folder = folderWithWatch(event->wd);
-      if (folder == kNoFolder) continue;
-      if (event->mask & IN_IGNORED) {
-        Log("watch: folder %s went away, no longer watched\n", folders_[folder].path.c_str());
-        folders_[folder].watch = -1;
-        continue;
-      }
-      if (event->len == 0) continue;
-      const std::string_view name(event->name, ::strnlen(event->name, event->len));
-      bool watched = false;
-      for (File& file : files_) {
-        if (file.folder == folder && file.name == name) {
-          markPending(file, now);
-          watched = true;
-        }
-      }
-      if (!watched && folders_[folder].reportsNew && !(event->mask & IN_ISDIR) && (event->mask & kNameEvents) &&
-          !isHidden(name)) {
-        touchCandidate(folder, name, now);
-      }
-    }
-  }
-}
-
-void FileWatcher::scanFiles(Clock::time_point now) {
-  for (File& file : files_) {
-    if (file.folder == kNoFolder) continue;  // as unseen as it is to inotify
-    const Stamp stamp = stampOf(file.path);
-    if (stamp == file.stamp) continue;
-    file.stamp = stamp;
-    markPending(file, now);
-  }
-  for (size_t i = 0; i < folders_.size(); ++i) {
-    if (folders_[i].reportsNew) scanFolder(i, now);
-  }
-}
-
-void FileWatcher::scanFolder(size_t index, Clock::time_point now) {
+void FileWatcher::scanFolder(FolderId index, Clock::time_point now) {
   if (!listFolder(folders_[index].path, scanNames_)) scanNames_.clear();
   const Folder& folder = folders_[index];
   for (const std::string& name : scanNames_) {
@@ -304,28 +316,35 @@ void FileWatcher::settle(Clock::time_point now, std::vector<FileChange>& changes
 }
 
 void FileWatcher::settleFile(File& file, Clock::time_point now, std::vector<FileChange>& changes) {
-  const Stamp stamp = stampOf(file.path);
-  // Polling has no events to say a write is still going on: a file whose
-  // stat moved since it was seen waits another settle time.
-  if (!usingInotify() && !(stamp == file.stamp)) {
-    file.stamp = stamp;
+  if (backend_->stillChanging(file.path)) {
     file.lastEvent = now;
     return;
   }
-  file.stamp = stamp;
+  // A link may have been pointed elsewhere, or a file replaced by one.
+  if (file.folder != kNoFolder) followLink(file);
   uint64_t hash = 0;
   switch (hashFile(file.path, hash)) {
     case ReadResult::kHashed:
-      if (!file.exists || hash != file.hash) changes.push_back({file.path, file.firstEvent, false, false});
+      if (!file.exists || hash != file.hash || file.reportEvenIfSame || file.unreadable) {
+        changes.push_back({file.path, file.firstEvent, false, false});
+      }
+      file.reportEvenIfSame = false;
+      file.unreadable = false;
       file.exists = true;
       file.hash = hash;
       break;
     case ReadResult::kMissing:
       if (file.exists) changes.push_back({file.path, file.firstEvent, false, true});
       file.exists = false;
+      file.unreadable = false;
       break;
     case ReadResult::kUnreadable:
-      break;  // keeps what it knew; the next event or stat change tries again
+      // Made a folder, or its permissions taken away: reported once, so the
+      // reader names the reason; readable again, it is reported whatever it
+      // holds. The hash stays that of the last content read.
+      if (!file.unreadable) changes.push_back({file.path, file.firstEvent, false, false});
+      file.unreadable = true;
+      break;
   }
   file.pending = false;
   --pendingFiles_;
@@ -349,7 +368,7 @@ FileWatcher::ReadResult FileWatcher::hashFile(const std::string& path, uint64_t&
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing : ReadResult::kUnreadable;
   if (readBuffer_.empty()) readBuffer_.resize(kReadChunkBytes);
-  uint64_t value = kFnvOffsetBasis;
+  uint64_t value = kFnv1aStart;
   for (;;) {
     const ssize_t length = ::read(fd, readBuffer_.data(), readBuffer_.size());
     if (length < 0 && errno == EINTR) continue;
@@ -358,10 +377,7 @@ FileWatcher::ReadResult FileWatcher::hashFile(const std::string& path, uint64_t&
       return ReadResult::kUnreadable;
     }
     if (length == 0) break;
-    for (ssize_t i = 0; i < length; ++i) {
-      value ^= static_cast<unsigned char>(readBuffer_[static_cast<size_t>(i)]);
-      value *= kFnvPrime;
-    }
+    value = fnv1aUpdate(value, readBuffer_.data(), static_cast<size_t>(length));
   }
   ::close(fd);
   hash = value;

@@ -1,19 +1,24 @@
-// Tells the live authoring mode which files the author saved: inotify on each
-// watched file's folder, so rename-over and delete-and-recreate saves are
-// seen, or stat polling where inotify is unavailable. A burst of events
-// settles into one change, reported only when the content hash differs from
-// the one last recorded. Owns the inotify descriptor; knows nothing of what
-// the files hold or how they are reloaded.
+// Tells the live authoring mode which files the author saved. Each watched
+// file is watched through its folder, so rename-over and delete-and-recreate
+// saves are seen, and through its target's folder when it is a symbolic
+// link. A burst of events settles into one change, reported only when the
+// content hash differs from the one last recorded. A watched folder that goes
+// away is looked for until it comes back. Owns the files, folders and hashes
+// and picks the backend that says where to look (watch_backend.h); knows
+// nothing of what the files hold or how they are reloaded.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/watch_backend.h"
 
 struct FileChange {
   // The path as given to watch(), or, for a new file in a watched folder, the
@@ -25,14 +30,15 @@ struct FileChange {
   bool removed = false;   // the file is gone and was not recreated before it settled
 };
 
-class FileWatcher {
+class FileWatcher : private WatchSink {
  public:
-  using Clock = std::chrono::steady_clock;
+  using Clock = WatchClock;
 
   // A file is reported once it has been quiet this long, so an editor's
   // writes and renames become one change.
   static constexpr std::chrono::milliseconds kSettle{25};
-  // How often the polling fallback looks at the files.
+  // How often the polling fallback looks at the files, and how often a
+  // folder that went away is looked for.
   static constexpr std::chrono::milliseconds kPollInterval{250};
 
   // Uses inotify; when it cannot be initialised, or TARVO_WATCH_POLL is "1",
@@ -44,80 +50,68 @@ class FileWatcher {
   FileWatcher(const FileWatcher&) = delete;
   FileWatcher& operator=(const FileWatcher&) = delete;
 
-  // Watches the file's content through its folder and records the hash of
-  // what it holds now. A missing file is fine: its appearance is a change.
-  // Watching the same path twice is harmless; a folder that does not exist
-  // is logged once and the file is then never reported.
+  // Watches the file's content through its folder (and, for a symbolic link,
+  // its target's folder) and records the hash of what it holds now. A
+  // missing file is fine: its appearance is a change. Watching the same path
+  // twice is harmless; a folder that does not exist is logged once and the
+  // file is then never reported.
   void watch(const std::string& path);
   void unwatch(const std::string& path);
+  // The watched file's next settled event is reported even when its content
+  // is what was last recorded: a reload that failed part-way is retried by
+  // the author's next save, whatever it holds.
+  void reportNextEvent(const std::string& path);
 
   // Reports files that newly appear in the folder (created or moved in) and
   // are not watched, once each, with appeared set. Hidden names (such as
   // editors' swap files) and subfolders are left out.
   void watchFolder(const std::string& folder);
 
-  // Non-blocking: takes the pending events (or, when polling and a polling
-  // moment has come, stats the files), and returns the files that have
-  // settled with content different from what was last recorded. With nothing
-  // pending it makes one read() of the inotify descriptor, or no system call
-  // at all between polling moments, and allocates nothing.
+  // Non-blocking: takes what the backend saw (pending events, or the stats
+  // of a polling moment), and returns the files that have settled with
+  // content different from what was last recorded. With nothing pending it
+  // makes one read() of the inotify descriptor, or no system call at all
+  // between polling moments, and allocates nothing.
   std::vector<FileChange> poll(Clock::time_point now = Clock::now());
 
-  bool usingInotify() const { return inotify_.fd >= 0; }
+  bool usingInotify() const { return backend_->usesInotify(); }
 
  private:
-  static constexpr size_t kNoFolder = static_cast<size_t>(-1);
-
-  // Closes the inotify descriptor it holds; moving hands it over.
-  struct Descriptor {
-    Descriptor() = default;
-    explicit Descriptor(int descriptor) : fd(descriptor) {}
-    Descriptor(Descriptor&& other) noexcept;
-    Descriptor& operator=(Descriptor&& other) noexcept;
-    ~Descriptor();
-    void reset();
-    int fd = -1;
-  };
-
-  // What stat says about a file; any difference is a reason to hash again.
-  struct Stamp {
-    bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    int64_t modifiedSeconds = 0;
-    int64_t modifiedNanoseconds = 0;
-    int64_t changedSeconds = 0;
-    int64_t changedNanoseconds = 0;
-    bool operator==(const Stamp& other) const;
-  };
+  static constexpr FolderId kNoFolder = static_cast<FolderId>(-1);
 
   struct Folder {
     std::string path;       // for system calls: "." when the parent was empty
     std::string givenPath;  // as given to watchFolder(), for reported paths
     dev_t device = 0;       // two spellings of one folder share one entry
     ino_t inode = 0;
-    int watch = -1;  // inotify watch descriptor
+    bool gone = false;  // went away; looked for until it is back
     bool reportsNew = false;
     std::set<std::string, std::less<>> known;  // names present, when reportsNew
   };
 
   struct File {
     std::string path;
-    std::string name;  // within its folder, to match inotify's events
-    size_t folder = kNoFolder;
-    Stamp stamp;
+    std::string name;  // within its folder, to match the backend's reports
+    FolderId folder = kNoFolder;
+    // For a symbolic link: the folder and name of the file it leads to, so
+    // saving the target is a change of this file.
+    FolderId targetFolder = kNoFolder;
+    std::string targetName;
     bool exists = false;  // as last recorded or reported
     uint64_t hash = 0;
+    bool reportEvenIfSame = false;
+    bool unreadable = false;  // as last reported: there, but not a file that can be read
     bool pending = false;
     Clock::time_point firstEvent;
     Clock::time_point lastEvent;
+
+    bool isNamed(FolderId in, std::string_view named) const;
   };
 
   // A name in a reportsNew folder that was created or went away; once
   // settled it is checked against the folder's known names.
   struct Candidate {
-    size_t folder = 0;
+    FolderId folder = 0;
     std::string name;
     Clock::time_point firstEvent;
     Clock::time_point lastEvent;
@@ -125,30 +119,35 @@ class FileWatcher {
 
   enum class ReadResult { kHashed, kMissing, kUnreadable };
 
-  static Stamp stampOf(const std::string& path);
+  // What the backend reports.
+  void nameChanged(FolderId folder, std::string_view name, bool cameOrWent, Clock::time_point now) override;
+  void folderChanged(FolderId folder, Clock::time_point now) override;
+  void folderGone(FolderId folder, Clock::time_point now) override;
+  void everythingChanged(Clock::time_point now) override;
 
   void switchToPolling(const std::string& reason);
-  size_t findOrAddFolder(const std::string& path);
-  size_t folderWithWatch(int watch) const;
-  bool isWatchedName(size_t folder, std::string_view name) const;
+  FolderId findOrAddFolder(const std::string& path);
+  void startWatching(FolderId folder);
+  void followLink(File& file);
+  void lookForGoneFolders(Clock::time_point now);
+  bool isWatchedName(FolderId folder, std::string_view name) const;
   void markPending(File& file, Clock::time_point now);
-  void touchCandidate(size_t folder, std::string_view name, Clock::time_point now);
-  void drainEvents(Clock::time_point now);
-  void scanFiles(Clock::time_point now);
-  void scanFolder(size_t folder, Clock::time_point now);
+  void touchCandidate(FolderId folder, std::string_view name, Clock::time_point now);
+  void scanFolder(FolderId folder, Clock::time_point now);
   void settle(Clock::time_point now, std::vector<FileChange>& changes);
   void settleFile(File& file, Clock::time_point now, std::vector<FileChange>& changes);
   void settleCandidate(const Candidate& candidate, std::vector<FileChange>& changes);
   ReadResult hashFile(const std::string& path, uint64_t& hash);
 
-  Descriptor inotify_;
+  std::unique_ptr<WatchBackend> backend_;
   std::vector<Folder> folders_;
   std::vector<File> files_;
   std::vector<Candidate> candidates_;
   size_t pendingFiles_ = 0;
-  Clock::time_point nextScan_ = Clock::time_point::min();
+  size_t goneFolders_ = 0;
+  Clock::time_point nextGoneCheck_;
+  Clock::time_point lastPoll_;  // the clock of the latest poll(), for a switch between polls
   std::vector<std::string> missingFolders_;  // each logged once
-  std::vector<char> eventBuffer_;
   std::vector<char> readBuffer_;
   std::vector<std::string> scanNames_;  // reused by folder scans
 };

@@ -17,9 +17,10 @@ bool Texture::load(std::string imagePath) {
   if (readFileBytes(osPath(imagePath), fileBytes)) {
     pixels = decodeTexturePixels(fileBytes.data(), fileBytes.size());
   } else {
-    pixels.refusal = "cannot read the file";
+    pixels.refusal = "cannot read the file: " + readFailureReason(osPath(imagePath));
   }
   isHDR = pixels.isHDR;
+  failureReason = pixels.refusal;
   if (!pixels.ok()) {
     Log("Texture %s failed to load\n", imagePath.c_str());
     return false;

@@ -1,7 +1,7 @@
-// Texture: an image file (PNG, JPEG, Radiance HDR) decoded by stb_image into
-// a mipmapped 2D texture. HDR images become float textures, names starting
-// with "_" hold data (linear RGBA), every other image is sRGB. Binding goes
-// through gpu/texture_binding.h.
+// Texture: an image file (PNG, JPEG, Radiance HDR) decoded by
+// gpu/texture_pixels.h into a mipmapped 2D texture. HDR images become float
+// textures, names starting with "_" hold data (linear RGBA), every other
+// image is sRGB. Binding goes through gpu/texture_binding.h.
 #pragma once
 
 #include <string>
@@ -14,6 +14,9 @@ class Texture : public DataObject {
   // Decodes and uploads the image; logs "Texture %s failed to load\n" and
   // returns false when it cannot be decoded (no GL texture is made then).
   bool load(std::string path) override;
+  // Why the last load failed, in words (the decoder's refusal, or why the
+  // file could not be read); empty after a load that succeeded.
+  std::string failureReason;
   void bindTexture(int unit, int minFilter, int magFilter, int wrap) override;
 
   int width = 0;

@@ -1,12 +1,14 @@
-// An image file's bytes decoded for a texture, without GL (the texture
-// loader and its fuzzer share it): stb_image behind checks that keep a
-// damaged or hostile file from making it allocate by the numbers in its
-// header, and grey or grey-alpha pixels widened to RGBA for the upload.
+// An image file's bytes decoded into the pixels a texture uploads, without GL
+// (the texture loader and its fuzzer share it). PNG goes through libpng,
+// JPEG through libjpeg-turbo, Radiance HDR through stb_image's HDR reader;
+// anything else is refused. Sizes are checked from the header before any
+// pixel buffer exists, and a damaged or cut file is refused with the
+// decoder's reason, never handed on half decoded. Grey and grey-alpha come
+// out widened to RGBA. Not here: reading the file, GL (gpu/texture.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,26 +21,16 @@ struct TexturePixels {
   int height = 0;
   int channels = 0;     // as the file has them, 1 to 4
   bool isHDR = false;   // a Radiance file: the values are floats
-  std::string refusal;  // empty when the image was decoded
+  std::string refusal;  // empty when the image was decoded, else why not
 
   bool ok() const { return refusal.empty(); }
   // width x height pixels of 3 values (channels == 3) or 4 (any other
-  // count, grey widened to RGBA): floats for HDR, bytes otherwise.
+  // count, grey widened to RGBA): floats for HDR, bytes otherwise. Null for
+  // a refused image.
   const void* upload() const;
 
-  struct FreeDecoded {
-    void operator()(void* pixels) const;
-  };
-  std::unique_ptr<void, FreeDecoded> decoded;  // as stb_image returned them
-  std::vector<unsigned char> expandedBytes;
-  std::vector<float> expandedFloats;
+  std::vector<unsigned char> bytes;  // the upload of an 8-bit image
+  std::vector<float> floats;         // the upload of an HDR image
 };
 
 TexturePixels decodeTexturePixels(const uint8_t* bytes, size_t size);
-
-// pixelCount pixels of `channels` (1 or 2) values each, as RGBA: grey copied
-// into red, green and blue, alpha from the second channel or opaque. Reads
-// exactly pixelCount * channels values, so the upload never reads more than
-// the decoder returned.
-std::vector<unsigned char> expandToRGBA(const unsigned char* pixels, size_t pixelCount, int channels);
-std::vector<float> expandToRGBA(const float* pixels, size_t pixelCount, int channels);

@@ -5,18 +5,10 @@
 #include <cstdlib>
 #include <sstream>
 
-namespace {
-constexpr uint64_t kFnvOffset = 14695981039346656037ULL;
-constexpr uint64_t kFnvPrime = 1099511628211ULL;
-}  // namespace
+#include "base/fnv1a.h"
 
 uint64_t hashFramePixels(const std::vector<unsigned char>& rgba) {
-  uint64_t hash = kFnvOffset;
-  for (unsigned char byte : rgba) {
-    hash ^= byte;
-    hash *= kFnvPrime;
-  }
-  return hash;
+  return fnv1aUpdate(kFnv1aStart, rgba.data(), rgba.size());
 }
 
 std::string frameHashLine(long long frame, int fps, uint64_t hash) {

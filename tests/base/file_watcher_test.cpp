@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -39,6 +40,18 @@ void expectOnly(const std::vector<FileChange>& changes, const std::string& path,
   EXPECT_EQ(changes[0].path, path) << step;
   EXPECT_EQ(changes[0].appeared, kind == Kind::kAppeared) << step;
   EXPECT_EQ(changes[0].removed, kind == Kind::kRemoved) << step;
+}
+
+using Lines = std::vector<std::string>;
+
+// "path", "path appeared" or "path removed" for each change, sorted.
+Lines described(const std::vector<FileChange>& changes) {
+  Lines lines;
+  for (const FileChange& change : changes) {
+    lines.push_back(change.path + (change.appeared ? " appeared" : "") + (change.removed ? " removed" : ""));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 void replaceByRename(const std::string& path, const std::string& content) {
@@ -111,6 +124,15 @@ TEST_P(FileWatcherModes, EachKindOfSaveIsOneChangeAndSameBytesAreNone) {
   replaceByRename("shaders/a.glsl", "fourth, recreated");
   EXPECT_TRUE(settleAll(watcher, now).empty()) << "rename-over";
 
+  // Unless asked for: once, for a reload to retry.
+  watcher.reportNextEvent("shaders/a.glsl");
+  nextMoment(now);
+  writeFile("shaders/a.glsl", "fourth, recreated");
+  expectOnly(settleAll(watcher, now), "shaders/a.glsl", Kind::kContent, "asked for");
+  nextMoment(now);
+  writeFile("shaders/a.glsl", "fourth, recreated");
+  EXPECT_TRUE(settleAll(watcher, now).empty()) << "asked for once";
+
   // Five writes polled between: one change, recording the last content.
   nextMoment(now);
   const Clock::time_point burstStart = now;
@@ -161,10 +183,106 @@ TEST_P(FileWatcherModes, RemovalIsReportedOnceAndMissingFilesMayAppear) {
   writeFile("gone.txt", "here");
   expectOnly(settleAll(watcher, now), "gone.txt", Kind::kContent, "back");
 
+  // Replaced by a folder: reported once, so the reader can say why it cannot
+  // read it; a file again, with the same bytes, it is reported again.
+  nextMoment(now);
+  ASSERT_EQ(std::remove("gone.txt"), 0);
+  std::filesystem::create_directory("gone.txt");
+  expectOnly(settleAll(watcher, now), "gone.txt", Kind::kContent, "made a folder");
+  nextMoment(now);
+  std::filesystem::create_directory("gone.txt/inside");
+  EXPECT_TRUE(settleAll(watcher, now).empty()) << "still a folder";
+  nextMoment(now);
+  std::filesystem::remove_all("gone.txt");
+  writeFile("gone.txt", "here");
+  expectOnly(settleAll(watcher, now), "gone.txt", Kind::kContent, "a file again");
+
   nextMoment(now);
   watcher.unwatch("later.txt");
   writeFile("later.txt", "changed while not watched");
   EXPECT_TRUE(settleAll(watcher, now).empty());
+}
+
+// A script's "rm -rf data && cp -a backup data", rsync --delete, a checkout:
+// the folders are new, what they hold is compared with what was recorded.
+TEST_P(FileWatcherModes, ReplacedFolderIsComparedAndWatchedAgain) {
+  namespace fs = std::filesystem;
+  fs::create_directories("data/sub");
+  writeFile("data/same.glsl", "same");
+  writeFile("data/edited.glsl", "before");
+  writeFile("data/sub/deep.glsl", "deep");
+  FileWatcher watcher = start();
+  for (const char* path : {"data/same.glsl", "data/edited.glsl", "data/sub/deep.glsl"}) watcher.watch(path);
+  watcher.watchFolder("data");
+  fs::copy("data", "backup", fs::copy_options::recursive);
+  writeFile("backup/edited.glsl", "after");
+  writeFile("backup/new.glsl", "new");
+  Clock::time_point now{};
+
+  nextMoment(now);
+  fs::remove_all("data");
+  fs::copy("backup", "data", fs::copy_options::recursive);
+  std::vector<FileChange> changes;
+  const std::string printed = captureStdout([&] { changes = settleAll(watcher, now); });
+  EXPECT_EQ(described(changes), (Lines{"data/edited.glsl", "data/new.glsl appeared"}));
+  // Polling sees the new folder only where the file system gave it a new
+  // inode number.
+  if (GetParam() == WatchMode::kInotify) {
+    EXPECT_EQ(printed,
+              "watch: folder data/sub went away; watching for it to come back\n"
+              "watch: folder data went away; watching for it to come back\n"
+              "watch: folder data is back, watched again\n"
+              "watch: folder data/sub is back, watched again\n");
+  }
+
+  // Gone for a while: the files are removed, then back as changes.
+  nextMoment(now);
+  fs::remove_all("data");
+  EXPECT_EQ(described(settleAll(watcher, now)),
+            (Lines{"data/edited.glsl removed", "data/same.glsl removed", "data/sub/deep.glsl removed"}));
+  nextMoment(now);
+  fs::copy("backup", "data", fs::copy_options::recursive);
+  EXPECT_EQ(described(settleAll(watcher, now)),
+            (Lines{"data/edited.glsl", "data/new.glsl appeared", "data/same.glsl", "data/sub/deep.glsl"}));
+
+  nextMoment(now);
+  writeFile("data/sub/deep.glsl", "saved later");
+  writeFile("data/later.glsl", "new later");
+  EXPECT_EQ(described(settleAll(watcher, now)), (Lines{"data/later.glsl appeared", "data/sub/deep.glsl"}));
+}
+
+// An author's shader kept elsewhere and linked in: saving the target, in
+// place or by rename, is a change of the link's path, also after the link is
+// pointed elsewhere (here through a second link).
+TEST_P(FileWatcherModes, SavingALinkedTargetIsAChangeOfTheLink) {
+  namespace fs = std::filesystem;
+  for (const char* folder : {"data", "mine", "other"}) fs::create_directory(folder);
+  writeFile("mine/bg.glsl", "first");
+  fs::create_symlink("../mine/bg.glsl", "data/bg.glsl");
+  FileWatcher watcher = start();
+  const std::string printed = captureStdout([&] { watcher.watch("data/bg.glsl"); });
+  EXPECT_EQ(printed, "");
+  Clock::time_point now{};
+
+  nextMoment(now);
+  writeFile("mine/bg.glsl", "saved in place");
+  expectOnly(settleAll(watcher, now), "data/bg.glsl", Kind::kContent, "in place");
+  nextMoment(now);
+  replaceByRename("mine/bg.glsl", "renamed over");
+  expectOnly(settleAll(watcher, now), "data/bg.glsl", Kind::kContent, "rename-over");
+
+  writeFile("other/bg.glsl", "other");
+  fs::create_symlink("bg.glsl", "other/alias.glsl");
+  fs::create_symlink("../other/alias.glsl", "data/bg.glsl.tmp");
+  nextMoment(now);
+  fs::rename("data/bg.glsl.tmp", "data/bg.glsl");
+  expectOnly(settleAll(watcher, now), "data/bg.glsl", Kind::kContent, "pointed elsewhere");
+  nextMoment(now);
+  writeFile("mine/bg.glsl", "the old target, no longer linked");
+  EXPECT_TRUE(settleAll(watcher, now).empty()) << "old target";
+  nextMoment(now);
+  writeFile("other/bg.glsl", "the new target saved");
+  expectOnly(settleAll(watcher, now), "data/bg.glsl", Kind::kContent, "new target");
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FileWatcherModes, testing::Values(WatchMode::kInotify, WatchMode::kPolling),

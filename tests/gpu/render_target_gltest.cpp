@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stb_image.h>
 
 #include <filesystem>
 #include <memory>
@@ -8,6 +7,7 @@
 #include "gpu/quad.h"
 #include "gpu/render_target.h"
 #include "gpu/shader.h"
+#include "support/e2e_support.h"
 #include "support/fake_input.h"
 #include "support/test_support.h"
 
@@ -227,18 +227,16 @@ class CaptureTest : public RenderTargetTest {
 
   // Checks the file is the painted target, upright: its last row is red.
   static void expectUpright(const std::string& file) {
-    int w = 0, h = 0, n = 0;
-    unsigned char* data = stbi_load(file.c_str(), &w, &h, &n, 4);
-    ASSERT_NE(data, nullptr) << file;
-    EXPECT_EQ(w, 8);
-    EXPECT_EQ(h, 4);
+    Image image;
+    ASSERT_TRUE(loadImage(file, image)) << file;
+    ASSERT_EQ(image.width, 8);
+    ASSERT_EQ(image.height, 4);
     for (int y = 0; y < 4; ++y) {
-      const unsigned char* p = data + (y * 8 + 5) * 4;
+      const unsigned char* p = &image.rgba[(y * 8 + 5) * 4];
       const bool red = y == 3;
       EXPECT_EQ(p[0], red ? 255 : 0) << y;
       EXPECT_EQ(p[2], red ? 0 : 255) << y;
     }
-    stbi_image_free(data);
   }
   FakeInput input;
 };

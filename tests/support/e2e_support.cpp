@@ -12,8 +12,7 @@
 #include <filesystem>
 #include <cmath>
 
-#include <stb_image.h>
-
+#include "gpu/texture_pixels.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -211,11 +210,22 @@ void makeTestProduction(const std::string& dir) {
 }
 
 bool loadImage(const std::string& path, Image& image) {
-  int channels = 0;
-  unsigned char* pixels = stbi_load(path.c_str(), &image.width, &image.height, &channels, 4);
-  if (!pixels) return false;
-  image.rgba.assign(pixels, pixels + static_cast<size_t>(image.width) * image.height * 4);
-  stbi_image_free(pixels);
+  const std::vector<unsigned char> bytes = readBytes(path);
+  const TexturePixels pixels = decodeTexturePixels(bytes.data(), bytes.size());
+  if (!pixels.ok() || pixels.isHDR) return false;
+  image.width = pixels.width;
+  image.height = pixels.height;
+  if (pixels.channels != 3) {
+    image.rgba = pixels.bytes;
+    return true;
+  }
+  // Three-channel images come as tightly packed RGB.
+  const size_t pixelCount = static_cast<size_t>(pixels.width) * pixels.height;
+  image.rgba.resize(pixelCount * 4);
+  for (size_t i = 0; i < pixelCount; ++i) {
+    std::memcpy(&image.rgba[i * 4], &pixels.bytes[i * 3], 3);
+    image.rgba[i * 4 + 3] = 255;
+  }
   return true;
 }
 
