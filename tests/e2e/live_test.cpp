@@ -356,6 +356,16 @@ TEST(Live, KeepsTrackOfLinkedFilesFailedWritesAndAReplacedFolder) {
     EXPECT_EQ(readBytes(data + "/sync/" + name), readBytes(entry.path().string())) << name;
   }
 
+  // sync.txt replaced by a folder: named with the reason; a file again, it loads.
+  const std::string syncText = readFile(sync);
+  fs::remove(sync);
+  fs::create_directory(sync);
+  ASSERT_TRUE(player.waitFor("\nreload failed: demosrc/norde/sync.txt: cannot be read: it is a folder, not a file\n"))
+      << player.log();
+  fs::remove(sync);
+  writeFile(sync, syncText);
+  ASSERT_TRUE(player.waitFor("reloaded sync: ", syncReloads + 2)) << player.log();
+
   // The data folder deleted and copied back with one shader changed, as a
   // script or an archive does it: watched again, and the change reloads.
   const std::string backup = dir.path() + "/backup";
