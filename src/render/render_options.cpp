@@ -5,15 +5,11 @@
 #include <cstdio>
 
 #include "base/number_parsing.h"
+#include "base/text.h"
 
 namespace {
 constexpr int kMaxFps = 1000;
 constexpr int kMaxSide = 16384;
-
-bool endsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
 }  // namespace
 
 bool RenderOptions::wantsVideo() const { return endsWith(output, ".mp4"); }
