@@ -10,7 +10,7 @@ inline const std::string kProduction = "demosrc\\norde";
 inline const std::string kDataDirectory = kProduction + "\\data";
 inline const std::string kMusic = kDataDirectory + "\\brivel-669.mp3";
 // The sync editor's project: handed to the player, which does not read it.
-inline const std::string kSyncProject = kDataDirectory + "\\nq.rocket";
+inline const std::string kSyncProject = kDataDirectory + "\\nq.project";
 // Track files are this prefix + "_<name>.track".
 inline const std::string kSyncBase = kDataDirectory + "\\sync\\";
 inline const std::string kCameraKeys = kProduction + "\\cam1.cam";

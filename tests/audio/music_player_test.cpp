@@ -17,7 +17,7 @@ void tap(KeyStateTable& keys, int key) {
 }
 
 const char* const kMusic = "demosrc\\norde\\data\\tone.mp3";
-const char* const kProject = "demosrc\\norde\\data\\nq.rocket";
+const char* const kProject = "demosrc\\norde\\data\\nq.project";
 const char* const kSyncBase = "demosrc\\norde\\data\\sync\\";
 
 class MusicPlayerTest : public ::testing::Test {
