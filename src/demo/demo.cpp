@@ -78,13 +78,21 @@ bool Demo::Render() {
   if (backbuffer) backbuffer->end(true);
   profiler.Mark("Mipmap backbuffer");
 
-  Blur(frame.time, kBlurRadius);
+  Blur(frame.time, kBlurRadius * previewScale_);
   profiler.Mark("Blur");
   Compose(frame);
   profiler.Mark("Blit/Post-proc");
   profiler.EndFrame();
 
   return !musicHasEnded(music.time, music.length);
+}
+
+void Demo::setPreviewScale(float scale) {
+  previewScale_ = scale;
+  scene.previewScale = scale;
+  for (const std::unique_ptr<DataObject>& object : objects) {
+    if (auto* target = dynamic_cast<RenderTarget2D*>(object.get())) target->resizeForPreview(scale);
+  }
 }
 
 bool Demo::Frame() {

@@ -30,6 +30,13 @@ class Demo : public ResourceRegistry {
   void Blur(float time, float radius);
   void Compose(const FrameValues& frame);
 
+  // Draws every pass at `scale` times the design size (0.25 to 1): the live
+  // preview and the renderer's drafts. What is given in design pixels (the
+  // blur's reach, line widths) follows, so the picture stays the same, only
+  // smaller. 1, the default, is the show.
+  void setPreviewScale(float scale);
+  float previewScale() const { return previewScale_; }
+
   MusicPlayer music;
   Profiler profiler;
 
@@ -44,4 +51,5 @@ class Demo : public ResourceRegistry {
   void drawOverlay(const FrameValues& frame);
 
   std::array<float, kBlurTaps> blurWeights = GaussianWeights();
+  float previewScale_ = 1.0f;
 };

@@ -16,6 +16,7 @@ constexpr int kSpectrumLineRows = 6;
 constexpr int kFlyingCount = 2000;
 constexpr int kParticleCount = 10;
 constexpr int kBinaryCount = kGridSize * kGridSize;
+constexpr float kWireWidth = 0.5f;  // pixels of the design size
 
 const vec4& pointAt(const SpectrumTerrain& terrain, int row, int column) {
   return terrain.points[static_cast<size_t>(row * kGridSize + column)];
@@ -150,7 +151,7 @@ void Scene::draw(const FrameValues& frame) {
   // Wire grid over it.
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glEnable(GL_LINE_SMOOTH);
-  glLineWidth(0.5f);
+  glLineWidth(kWireWidth * previewScale);
   glDisable(GL_CULL_FACE);
   depthOn();
   blendAlpha();

@@ -49,6 +49,8 @@ class Scene {
   Quads quadBinary;
   Texture1D peakTexture;
   std::array<float, kPeakTextureWidth> peakValues{};
+  // The passes' size over the design size: widths given in pixels follow it.
+  float previewScale = 1.0f;
 
  private:
   // Makes the peak texture the 1D texture of unit 2 when the program samples

@@ -84,6 +84,8 @@ void flipRows(std::vector<unsigned char>& pixels, size_t rowBytes, size_t rowCou
 
 RenderTarget2D::RenderTarget2D(int format, bool relative, float size, const std::string& targetName) {
   initialise(targetName);
+  format_ = format;
+  if (relative) relativeSize_ = size;
   const int targetWidth = relative ? static_cast<int>(size * kDesignWidth) : static_cast<int>(size);
   const int targetHeight = relative ? static_cast<int>(size * kDesignHeight) : static_cast<int>(size);
   if (create(targetWidth, targetHeight, format)) {
@@ -91,9 +93,20 @@ RenderTarget2D::RenderTarget2D(int format, bool relative, float size, const std:
   }
 }
 
+bool RenderTarget2D::resizeForPreview(float scale) {
+  if (relativeSize_ <= 0.0f) return false;
+  const int targetWidth = std::max(1, static_cast<int>(relativeSize_ * kDesignWidth * scale));
+  const int targetHeight = std::max(1, static_cast<int>(relativeSize_ * kDesignHeight * scale));
+  if (targetWidth == static_cast<int>(width) && targetHeight == static_cast<int>(height)) return false;
+  isComplete = false;
+  create(targetWidth, targetHeight, format_);
+  return true;
+}
+
 RenderTarget2D::RenderTarget2D(int targetWidth, int targetHeight, int format,
                                const std::string& targetName) {
   initialise(targetName);
+  format_ = format;
   if (create(targetWidth, targetHeight, format)) {
     Log("created RT: [%s] %dx%d\n", name.c_str(), targetWidth, targetHeight);
   }

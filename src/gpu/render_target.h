@@ -68,12 +68,21 @@ class RenderTarget2D : public DataObject, public ColorDepthFramebuffer {
   // Whether the framebuffer was complete at creation.
   bool complete() const { return isComplete; }
 
+  // A target sized relative to the design size is made again at `scale`
+  // times that size (the live preview); content is lost, the next frame
+  // draws it. Absolute targets keep their size. False when nothing changed.
+  bool resizeForPreview(float scale);
+
   float width = 0.0f;
   float height = 0.0f;
   GLint savedViewport[4] = {0, 0, 0, 0};
   bool isActive = false;
 
  private:
+  // 0 for a target of absolute size, else its size relative to the design.
+  float relativeSize_ = 0.0f;
+  int format_ = kFormatRGBA8;
+
   void initialise(const std::string& targetName);
   bool create(int targetWidth, int targetHeight, int format);
   void writeCapture(const std::string& fileName);
