@@ -2,8 +2,8 @@
 // opens the window and GL context, runs the frame loop until Escape, window
 // close or the end of the show, then tears down in reverse order. Without
 // arguments it plays the show full screen exactly as it always has; options
-// add a window size, a start time, a loop, muting and the live authoring
-// mode.
+// add a window size, a start time, a loop, muting, a preview scale and the
+// live authoring mode.
 #include <GL/glew.h>
 
 #include <cstdio>
@@ -53,6 +53,8 @@ int main(int argc, char** argv) {
     settings.loopFrom = times.loopFrom;
     settings.loopTo = times.loopTo;
     settings.mute = options.mute;
+    settings.previewFit = options.preview.fit;
+    settings.previewScale = options.preview.scale;
   }
 
   std::remove(logFileName.c_str());
@@ -87,7 +89,8 @@ int main(int argc, char** argv) {
     if (session) session->beforeFrame();
     // The frame that reaches the end of the music is not presented, unless
     // the live mode holds it there or a loop goes on.
-    if (!demo->Frame() && !(session && session->keepsGoingAfterEnd())) break;
+    const bool goesOn = session ? session->frame() : demo->Frame();
+    if (!goesOn && !(session && session->keepsGoingAfterEnd())) break;
     if (session) session->drawOverlay(static_cast<int>(screenWidth), static_cast<int>(screenHeight));
     SwapBuffers(window);
     DumpLogOnKey();

@@ -155,7 +155,7 @@ std::string unknownSection(const std::string& name, const std::vector<MusicSecti
 }  // namespace
 
 bool PlayerOptions::any() const {
-  return live || windowed || fullscreen || start.given || loop || mute || help;
+  return live || windowed || fullscreen || start.given || loop || mute || help || previewGiven;
 }
 
 ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments) {
@@ -179,7 +179,7 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
       o.mute = true;
       continue;
     }
-    const bool takesValue = a == "--window" || a == "--start" || a == "--loop";
+    const bool takesValue = a == "--window" || a == "--start" || a == "--loop" || a == "--preview-scale";
     const std::string* taken = takeOptionValue(arguments, i, takesValue, parsed.error);
     if (!taken) return parsed;
     const std::string& value = *taken;
@@ -190,6 +190,9 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
            o.width <= kMaxWindowSide && o.height <= kMaxWindowSide;
     } else if (a == "--start") {
       ok = parseTimeValue(value, o.start);
+    } else if (a == "--preview-scale") {
+      o.previewGiven = true;
+      if (!parsePreviewScale(value, true, o.preview, parsed.error)) return parsed;
     } else if (!parseLoop(value, o, parsed.error)) {  // --loop writes its own error
       return parsed;
     }
@@ -205,12 +208,13 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
     o.width = kLiveWidth;
     o.height = kLiveHeight;
   }
+  if (o.live && !o.previewGiven) o.preview.fit = true;
   return parsed;
 }
 
 std::string playerUsage() {
   return "usage: tarvo [--live] [--window WxH | --fullscreen] [--start WHEN] [--loop FROM:TO]\n"
-         "             [--mute]\n"
+         "             [--mute] [--preview-scale S | fit]\n"
          "\n"
          "Plays the production in demosrc/norde (relative to the working directory). With no\n"
          "arguments the show plays from the beginning, full screen, exactly as it always has.\n"
@@ -226,6 +230,8 @@ std::string playerUsage() {
          "                    FROM must come before TO. --loop NAME loops the section NAME\n"
          "                    from its start to its end\n"
          "  --mute            start with the sound muted\n"
+         "  --preview-scale S draw the passes at S (0.25 to 1) times 1920x1080, for speed while\n"
+         "                    working; fit: as tall as the window (live mode's default)\n"
          "  --help, -h        this text\n"
          "\n"
          "WHEN, FROM and TO are seconds (75.5), minutes and seconds (1:15.5), or the name of a\n"
@@ -237,7 +243,9 @@ std::string playerUsage() {
          "  Left / Right        seek back / forward 1 s\n"
          "  PageUp / PageDown   previous / next section\n"
          "  Home                back to the start\n"
-         "  H                   heads-up display on / off\n";
+         "  H                   heads-up display on / off\n"
+         "  [ / ]               halve / double the preview scale\n"
+         "  N                   log frames presented and scenes drawn\n";
 }
 
 bool resolveTime(const TimeValue& moment, const std::vector<MusicSection>& sections, double& seconds,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/music_sections.h"
+#include "demo/preview_scale.h"
 
 // A moment as the user typed it: seconds, or a section name that is looked up
 // once the production's section table is loaded.
@@ -32,6 +33,10 @@ struct PlayerOptions {
   std::string loopText;      // the --loop value as typed, for messages
   bool mute = false;
   bool help = false;
+  // --preview-scale: the passes drawn at a fraction of the design size, or
+  // fitted to the window. Not given: fit in live mode, else 1.
+  bool previewGiven = false;
+  PreviewScaleChoice preview;
 
   // False when no option was given: the show runs exactly as it always did.
   bool any() const;

@@ -26,6 +26,8 @@ int virtualKeyOf(SDL_Keycode key) {
     case SDLK_PAGEUP: return vk::PageUp;
     case SDLK_PAGEDOWN: return vk::PageDown;
     case SDLK_HOME: return vk::Home;
+    case SDLK_LEFTBRACKET: return vk::LeftBracket;
+    case SDLK_RIGHTBRACKET: return vk::RightBracket;
     default: return -1;
   }
 }

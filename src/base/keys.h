@@ -19,6 +19,8 @@ constexpr int Up = 0x26;
 constexpr int Right = 0x27;
 constexpr int Down = 0x28;
 constexpr int Delete = 0x2E;
+constexpr int LeftBracket = 0xDB;   // [ on a US layout
+constexpr int RightBracket = 0xDD;  // ]
 }  // namespace vk
 
 constexpr uint16_t kKeyDownBit = 0x8000;

@@ -68,11 +68,14 @@ void Profiler::EndFrame() {
     if (minima[i] > d) minima[i] = d;
     if (d > maxima[i]) maxima[i] = d;
   }
-  if (KeyPressed('O')) {
-    const std::string text = report();
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-  }
+  ReportOnKey();
+}
+
+void Profiler::ReportOnKey() {
+  if (!KeyPressed('O')) return;
+  const std::string text = report();
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
 }
 
 std::string Profiler::report() const {

@@ -19,6 +19,9 @@ class Profiler {
   void BeginFrame();
   // Accumulates the frame, polls P (reset) and O (prints report()).
   void EndFrame();
+  // Prints report() on a press of O: EndFrame's last step, also asked for
+  // by a live frame that presents a kept picture instead of drawing.
+  void ReportOnKey();
   void Reset(int32_t newSignature);
 
   // The report text that O prints; safe to ask for at any time (empty before

@@ -44,11 +44,22 @@ Demo::Demo(std::unique_ptr<AudioStream> stream) : music(std::move(stream)) {
 Demo::~Demo() = default;
 
 bool Demo::Render() {
+  DrawScene(Step());
+  return !musicEnded();
+}
+
+bool Demo::musicEnded() const { return musicHasEnded(music.time, music.length); }
+
+FrameValues Demo::Step() {
   profiler.BeginFrame();
   music.update();
   const FrameValues frame = music.frameValues();
   scene.cameraStep(frame);
   profiler.Mark("Frame initialization");
+  return frame;
+}
+
+void Demo::DrawScene(const FrameValues& frame) {
   scene.prepare(frame, music.spectrum);
 
   if (DataObject* bg = passes_.need(names::kBgTarget)) {
@@ -83,8 +94,6 @@ bool Demo::Render() {
   Compose(frame);
   profiler.Mark("Blit/Post-proc");
   profiler.EndFrame();
-
-  return !musicHasEnded(music.time, music.length);
 }
 
 void Demo::setPreviewScale(float scale) {
@@ -97,11 +106,11 @@ void Demo::setPreviewScale(float scale) {
 
 bool Demo::Frame() {
   const bool goesOn = Render();
-  drawOverlay(music.frameValues());
+  DrawOverlay(music.frameValues());
   return goesOn;
 }
 
-void Demo::drawOverlay(const FrameValues& frame) {
+void Demo::DrawOverlay(const FrameValues& frame) {
   const OverlayChoice overlay = chooseOverlay(frame.values[kOverlayA], frame.values[kOverlayB]);
   if (!overlay.drawn) return;
   // Without its image the overlay would add whatever unit 0 holds: skip it.

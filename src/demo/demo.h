@@ -26,7 +26,17 @@ class Demo : public ResourceRegistry {
 
   // Render, then the overlay images; false once the music has ended.
   bool Frame();
+  // Step, then DrawScene; false once the music has ended.
   bool Render();
+  // The frame's first half: the music's clock and values, the camera (its
+  // keys and free movement). Changes nothing on screen.
+  FrameValues Step();
+  // The frame's passes for the values Step returned: background, scene,
+  // blur, composition on the screen.
+  void DrawScene(const FrameValues& frame);
+  // The numbered images the sync values ask for, over the picture.
+  void DrawOverlay(const FrameValues& frame);
+  bool musicEnded() const;
   void Blur(float time, float radius);
   void Compose(const FrameValues& frame);
 
@@ -47,9 +57,6 @@ class Demo : public ResourceRegistry {
   Scene scene{passes_, profiler};
 
  private:
-  // Draws the numbered images the sync values ask for over the picture.
-  void drawOverlay(const FrameValues& frame);
-
   std::array<float, kBlurTaps> blurWeights = GaussianWeights();
   float previewScale_ = 1.0f;
 };

@@ -1,6 +1,6 @@
 // The live mode's heads-up display: music time (m:ss.ss), sync row, section,
 // paused or looping, frames per second and frame time, free camera on or
-// off, and the last reload error in red, set in DejaVu Sans Mono in the
+// off, the preview scale and pass size, and the last reload error in red, set in DejaVu Sans Mono in the
 // window's top-left corner. Drawn last, on the window only, so captures and
 // offline renders never contain it. H hides and shows it.
 #pragma once
@@ -19,6 +19,7 @@ struct HudState {
   double framesPerSecond = 0.0;
   double frameMs = 0.0;
   bool freeCamera = false;
+  std::string_view preview;  // "preview 0.50 (960x540)"
   std::string_view error;
 };
 

@@ -1,13 +1,16 @@
 // What the player adds around each frame when started with options: the
 // transport (a start time, a loop, and in live mode the pause and seek keys),
-// and in live mode reload on save and the heads-up display. The frame itself
-// is the demo's.
+// the preview scale, and in live mode reload on save, the heads-up display
+// and the paused picture that is drawn once and then presented again. The
+// frame's passes are the demo's.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <memory>
 
 #include "demo/demo.h"
+#include "gpu/screen_copy.h"
 #include "live/hud.h"
 #include "live/reloader.h"
 #include "live/transport.h"
@@ -20,6 +23,9 @@ struct LiveSettings {
   double loopFrom = 0.0;
   double loopTo = 0.0;
   bool mute = false;
+  // The passes' scale: fitted to the window's height, or fixed.
+  bool previewFit = false;
+  float previewScale = 1.0f;
 };
 
 class LiveSession {
@@ -27,11 +33,17 @@ class LiveSession {
   using Clock = std::chrono::steady_clock;
 
   // After the demo is built: reads the section table, mutes, seeks to the
-  // start, and in live mode starts watching and bakes the display's font.
+  // start, sets the preview scale, and in live mode starts watching and
+  // bakes the display's font.
   LiveSession(Demo& demo, const LiveSettings& settings);
 
-  // Before the frame: keys, reloads, the loop and the hold at the end.
+  // Before the frame: keys, reloads, the preview scale, the loop and the
+  // hold at the end.
   void beforeFrame();
+  // The frame: the demo's, or in live mode, while paused and nothing that
+  // shows has changed, the kept picture presented again. False once the
+  // music has ended.
+  bool frame();
   // Whether the player goes on after a frame that reported the music's end.
   bool keepsGoingAfterEnd() const { return settings_.live || settings_.hasLoop; }
   // After the frame, before the swap: the display, on the window.
@@ -43,6 +55,26 @@ class LiveSession {
   Reloader* reloader() { return reloader_.get(); }
 
  private:
+  // Everything the picture depends on besides the files (whose saves are
+  // counted): equal states draw equal pictures.
+  struct PictureState {
+    double time = 0.0;
+    std::array<float, 10> view{};  // eye, look-at, up, field of view
+    bool freeCamera = false;
+    size_t keyCount = 0;
+    int currentKey = 0;
+    int savesHandled = 0;
+    float scale = 1.0f;
+    int width = 0;
+    int height = 0;
+    bool operator==(const PictureState& other) const;
+  };
+
+  PictureState pictureState() const;
+  void setPreviewScale(float scale, const char* why);
+  void followWindow(Clock::time_point now);
+  void handleScaleKeys();
+
   Demo& demo_;
   LiveSettings settings_;
   Transport transport_;
@@ -51,4 +83,17 @@ class LiveSession {
   Clock::time_point lastFrame_;
   double frameMs_ = 0.0;
   bool firstFramePresented_ = false;
+
+  // The preview scale in use, and when the window's height last resized
+  // the passes (a resize in progress does so at most every 250 ms).
+  float previewScale_ = 1.0f;
+  int fittedHeight_ = 0;
+  Clock::time_point lastFit_;
+  std::string previewText_;
+
+  // The paused picture: a copy of the last drawn one and what it showed.
+  ScreenCopy keptPicture_;
+  PictureState keptState_;
+  long long framesPresented_ = 0;
+  long long scenesDrawn_ = 0;
 };

@@ -127,6 +127,7 @@ void Reloader::reload(const std::string& path, Clock::time_point event) {
   const auto handler =
       std::find_if(handlers_.begin(), handlers_.end(), [&](const Handler& h) { return h.matches(path); });
   if (handler == handlers_.end()) return;
+  ++savesHandled_;
   for (const ReloadResult& result : handler->reload(path)) {
     if (result.ok()) {
       succeeded(result.path, event);

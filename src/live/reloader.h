@@ -39,6 +39,9 @@ class Reloader {
   // when every failed file has been fixed since.
   const std::string& error() const;
   int reloadCount() const { return reloadCount_; }
+  // Grows with every save handed to an owner, whatever came of it: a
+  // picture drawn before may be out of date.
+  int savesHandled() const { return savesHandled_; }
   bool usingInotify() const { return watcher_.usingInotify(); }
 
  private:
@@ -68,4 +71,5 @@ class Reloader {
   std::vector<Pending> pending_;
   bool hasSyncText_ = false;
   int reloadCount_ = 0;
+  int savesHandled_ = 0;
 };

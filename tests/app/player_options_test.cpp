@@ -111,6 +111,10 @@ TEST(PlayerOptions, BadArgumentsAreRefusedNamingTheValue) {
       {{"--loop", "10"}, true, "'10' for --loop"},
       {{"--loop", "10:"}, true, "'10:' for --loop"},
       {{"--loop", "0:30:45"}, true, "'0:30:45'"},  // 0 to 30:45 or 0:30 to 45
+      {{"--preview-scale", "0.2"}, true, "bad value '0.2' for --preview-scale (a number from 0.25 to 1, or fit)"},
+      {{"--preview-scale", "1.5"}, true, "'1.5' for --preview-scale"},
+      {{"--preview-scale", "half"}, true, "'half' for --preview-scale"},
+      {{"--preview-scale", "nan"}, true, "'nan' for --preview-scale"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -123,11 +127,34 @@ TEST(PlayerOptions, BadArgumentsAreRefusedNamingTheValue) {
   }
 }
 
+// Live mode fits the passes to the window unless told a scale; without it
+// nothing changes.
+TEST(PlayerOptions, PreviewScaleIsFitInLiveModeAndOneOtherwise) {
+  EXPECT_FALSE(parsePlayerOptions({}).options.preview.fit);
+  EXPECT_EQ(parsePlayerOptions({}).options.preview.scale, 1.0f);
+  EXPECT_TRUE(parsePlayerOptions({"--live"}).options.preview.fit);
+  const PlayerOptions half = parsePlayerOptions({"--live", "--preview-scale", "0.5"}).options;
+  EXPECT_FALSE(half.preview.fit);
+  EXPECT_EQ(half.preview.scale, 0.5f);
+  const PlayerOptions fit = parsePlayerOptions({"--preview-scale", "fit"}).options;
+  EXPECT_TRUE(fit.any());
+  EXPECT_TRUE(fit.preview.fit);
+
+  EXPECT_EQ(fitPreviewScale(360), 1.0f / 3.0f);
+  EXPECT_EQ(fitPreviewScale(100), 0.25f);
+  EXPECT_EQ(fitPreviewScale(2160), 1.0f);
+  EXPECT_EQ(halvedPreviewScale(0.4f), 0.25f);
+  EXPECT_EQ(doubledPreviewScale(0.6f), 1.0f);
+  EXPECT_EQ(describePreviewScale(0.5f), "preview 0.50 (960x540)");
+  EXPECT_EQ(describePreviewScale(1.0f / 3.0f), "preview 0.33 (640x360)");
+}
+
 TEST(PlayerOptions, UsageNamesEveryOptionAndLiveKey) {
   const std::string usage = playerUsage();
   for (const char* word : {"--live", "--window WxH", "--fullscreen", "--start WHEN",
                            "--loop FROM:TO", "--mute", "--help", "1:15.5", "sections.txt", "Space",
-                           "Left / Right", "PageUp / PageDown", "Home", "H ", "full screen"}) {
+                           "Left / Right", "PageUp / PageDown", "Home", "H ", "full screen", "--preview-scale S",
+                           "[ / ]"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
 }

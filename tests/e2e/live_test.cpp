@@ -207,7 +207,8 @@ TEST(Live, PauseSeekAndTheRenderersFrameForThatMomentAgree) {
   ASSERT_TRUE(x.running());
   TempDir dir(false);
   makeTestProduction(dir.path());
-  LivePlayer player(x, dir.path(), {"--start", "outro"});
+  // At full scale, as the renderer draws by default.
+  LivePlayer player(x, dir.path(), {"--start", "outro", "--preview-scale", "1"});
   ASSERT_TRUE(player.started()) << player.log();
   EXPECT_TRUE(player.waitFor("seek to 3.000 s (row 48)\n"));
   player.key("space");
@@ -249,7 +250,8 @@ TEST(Live, LoopWrapsAndBadOptionsExitBeforeAnyWindow) {
     EXPECT_TRUE(player.waitFor("loop: back to 1.000 s\n", 2)) << player.log();
   }
   for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--wat"}, {"--start", "dorp"}, {"--window", "0x5"}, {"--loop", "3:1"}}) {
+       {std::vector<std::string>{"--wat"}, {"--start", "dorp"}, {"--window", "0x5"}, {"--loop", "3:1"},
+        {"--preview-scale", "0.2"}, {"--preview-scale", "2"}, {"--preview-scale", "x"}}) {
     fs::remove(dir.path() + "/output2.txt");
     std::vector<std::string> argv = {builtProgram("tarvo")};
     argv.insert(argv.end(), bad.begin(), bad.end());
@@ -380,6 +382,74 @@ TEST(Live, KeepsTrackOfLinkedFilesFailedWritesAndAReplacedFolder) {
   // A later save in the new folder is seen too.
   saveInPlace(data + "/postProc-1.glsl", "colour * vec3(1.0, 0.2, 0.2)", "colour");
   ASSERT_TRUE(player.waitFor("reloaded: demosrc/norde/data/postProc-1.glsl (", composeReloads + 2)) << player.log();
+
+  player.key("Escape");
+  EXPECT_EQ(player.wait(), 0);
+}
+
+namespace {
+struct Counters {
+  long long presented = -1;
+  long long drawn = -1;
+};
+
+// N logs how many frames were presented and how many of them drew the scene.
+Counters readCounters(LivePlayer& player) {
+  const std::string tail = " scenes drawn\n";
+  const size_t seen = countOccurrences(player.log(), tail);
+  player.key("n");
+  Counters counters;
+  if (!player.waitFor(tail, seen + 1)) return counters;
+  const std::string log = player.log();
+  const size_t line = log.rfind("live: ", log.rfind(tail));
+  std::sscanf(log.c_str() + line, "live: %lld frames presented, %lld scenes drawn", &counters.presented,
+              &counters.drawn);
+  return counters;
+}
+
+// Reads the counters until at least `frames` more frames were presented.
+Counters countersAfter(LivePlayer& player, const Counters& from, long long frames) {
+  Counters now = readCounters(player);
+  while (now.presented >= 0 && now.presented < from.presented + frames) now = readCounters(player);
+  return now;
+}
+}  // namespace
+
+// The passes fit the window, follow a resize and the [ and ] keys; paused,
+// the picture is drawn once and then presented again until something that
+// shows changes.
+TEST(Live, PreviewScaleFollowsTheWindowAndKeysAndAPausedPictureIsDrawnOnce) {
+  XvfbServer x(1280, 720);
+  ASSERT_TRUE(x.running());
+  TempDir dir(false);
+  makeTestProduction(dir.path());
+  LivePlayer player(x, dir.path());
+  ASSERT_TRUE(player.started()) << player.log();
+  EXPECT_NE(player.log().find("\npreview 0.33 (640x360), fit to the window\n"), std::string::npos) << player.log();
+
+  player.key("space");
+  ASSERT_TRUE(player.waitFor("paused at ")) << player.log();
+  const Counters paused = readCounters(player);
+  ASSERT_GE(paused.drawn, 1) << player.log();
+  const Counters still = countersAfter(player, paused, 30);
+  EXPECT_EQ(still.drawn, paused.drawn) << "a paused, unchanged picture was drawn again";
+  // A seek while paused draws exactly once.
+  player.key("Right");
+  ASSERT_TRUE(player.waitFor("seek to ")) << player.log();
+  const Counters sought = countersAfter(player, still, 30);
+  EXPECT_EQ(sought.drawn, still.drawn + 1) << player.log();
+
+  // A larger window: the passes grow with it.
+  runProgram({"xdotool", "search", "--name", "^tarvo$", "windowsize", "--sync", "%@", "960", "540"},
+             {"DISPLAY=" + x.display()});
+  ASSERT_TRUE(player.waitFor("\npreview 0.50 (960x540), fit to the window\n")) << player.log();
+  player.key("bracketleft");
+  ASSERT_TRUE(player.waitFor("\npreview 0.25 (480x270), halved\n")) << player.log();
+  player.key("bracketright");
+  ASSERT_TRUE(player.waitFor("\npreview 0.50 (960x540), doubled\n")) << player.log();
+  // Scale changes and the resize each drew the paused picture again.
+  const Counters after = readCounters(player);
+  EXPECT_GE(after.drawn, sought.drawn + 3) << player.log();
 
   player.key("Escape");
   EXPECT_EQ(player.wait(), 0);
