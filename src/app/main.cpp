@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
     std::fputs(playerUsage().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("tarvo %s\n", TARVO_VERSION);
+    return 0;
+  }
   if (!parsed.error.empty()) return usageError(parsed.error);
   LiveSettings settings;
   if (options.any()) {

@@ -7,6 +7,7 @@
 
 namespace {
 constexpr int kMaxWindowSide = 16384;
+constexpr int kMaxPort = 65535;
 constexpr int kLiveWidth = 1280;
 constexpr int kLiveHeight = 720;
 constexpr double kSecondsPerMinute = 60.0;
@@ -155,7 +156,8 @@ std::string unknownSection(const std::string& name, const std::vector<MusicSecti
 }  // namespace
 
 bool PlayerOptions::any() const {
-  return live || windowed || fullscreen || start.given || loop || mute || help || previewGiven;
+  return live || windowed || fullscreen || start.given || loop || mute || help || previewGiven || version ||
+         editorPortGiven;
 }
 
 ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments) {
@@ -165,6 +167,10 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
     const std::string& a = arguments[i];
     if (a == "--help" || a == "-h") {
       o.help = true;
+      return parsed;
+    }
+    if (a == "--version") {
+      o.version = true;
       return parsed;
     }
     if (a == "--live") {
@@ -179,7 +185,8 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
       o.mute = true;
       continue;
     }
-    const bool takesValue = a == "--window" || a == "--start" || a == "--loop" || a == "--preview-scale";
+    const bool takesValue = a == "--window" || a == "--start" || a == "--loop" || a == "--preview-scale" ||
+                            a == "--editor-port";
     const std::string* taken = takeOptionValue(arguments, i, takesValue, parsed.error);
     if (!taken) return parsed;
     const std::string& value = *taken;
@@ -190,6 +197,9 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
            o.width <= kMaxWindowSide && o.height <= kMaxWindowSide;
     } else if (a == "--start") {
       ok = parseTimeValue(value, o.start);
+    } else if (a == "--editor-port") {
+      o.editorPortGiven = true;
+      ok = parseInt(value, o.editorPort) && o.editorPort >= 0 && o.editorPort <= kMaxPort;
     } else if (a == "--preview-scale") {
       o.previewGiven = true;
       if (!parsePreviewScale(value, true, o.preview, parsed.error)) return parsed;
@@ -214,7 +224,7 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
 
 std::string playerUsage() {
   return "usage: tarvo [--live] [--window WxH | --fullscreen] [--start WHEN] [--loop FROM:TO]\n"
-         "             [--mute] [--preview-scale S | fit]\n"
+         "             [--mute] [--preview-scale S | fit] [--editor-port N] [--version]\n"
          "\n"
          "Plays the production in demosrc/norde (relative to the working directory). With no\n"
          "arguments the show plays from the beginning, full screen, exactly as it always has.\n"
@@ -232,6 +242,8 @@ std::string playerUsage() {
          "  --mute            start with the sound muted\n"
          "  --preview-scale S draw the passes at S (0.25 to 1) times 1920x1080, for speed while\n"
          "                    working; fit: as tall as the window (live mode's default)\n"
+         "  --editor-port N   live mode's sync editor on http://127.0.0.1:N (default 7040; 0: none)\n"
+         "  --version         print the version and exit\n"
          "  --help, -h        this text\n"
          "\n"
          "WHEN, FROM and TO are seconds (75.5), minutes and seconds (1:15.5), or the name of a\n"

@@ -19,6 +19,8 @@ struct TimeValue {
   std::string text;     // what the user typed, for messages
 };
 
+constexpr int kDefaultEditorPort = 7040;
+
 struct PlayerOptions {
   bool live = false;  // the authoring mode: reload on save, transport keys, heads-up display
   bool windowed = false;  // a resizable window of width x height: --window, or live's default
@@ -37,6 +39,10 @@ struct PlayerOptions {
   // fitted to the window. Not given: fit in live mode, else 1.
   bool previewGiven = false;
   PreviewScaleChoice preview;
+  bool version = false;  // --version: print the version and exit
+  // --editor-port: the live mode's sync editor on 127.0.0.1 (0: no editor).
+  int editorPort = kDefaultEditorPort;
+  bool editorPortGiven = false;
 
   // False when no option was given: the show runs exactly as it always did.
   bool any() const;
