@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/escape_watch.h"
 #include "app/player_options.h"
 #include "app/sdl_audio_stream.h"
 #include "app/window.h"
@@ -71,6 +72,11 @@ int main(int argc, char** argv) {
     Log("error::no window, nothing to show\n");
     return 1;
   }
+#ifdef TARVO_QUICK_ESCAPE
+  // The release build: Escape ends the show at once, even in the middle of a
+  // slow frame. An author in live mode gets the orderly end.
+  const std::unique_ptr<EscapeWatch> escapeWatch = options.live ? nullptr : watchEscape(window);
+#endif
   Log("->Initializing GL Context\n");
   if (!CreateGLContext(window)) {
     Log("error::no GL context, nothing to show\n");

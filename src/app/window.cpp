@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 
 #include <cstdio>
 
@@ -200,3 +201,22 @@ bool PumpMessages(GLWindow& window) {
 }
 
 void SwapBuffers(GLWindow& window) { SDL_GL_SwapWindow(window.window); }
+
+bool X11WindowOf(const GLWindow& window, std::string& displayName, unsigned long& xWindow) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (!window.window) return false;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window.window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  const char* name = XDisplayString(info.info.x11.display);
+  if (!name) return false;
+  displayName = name;
+  xWindow = info.info.x11.window;
+  return true;
+#else
+  (void)window;
+  (void)displayName;
+  (void)xWindow;
+  return false;
+#endif
+}

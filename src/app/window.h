@@ -40,3 +40,7 @@ void ReleaseGLContext(GLWindow& window);
 bool PumpMessages(GLWindow& window);
 
 void SwapBuffers(GLWindow& window);
+
+// The X server's display name and the window's X11 id, for code that talks to
+// the server on a connection of its own; false on other window systems.
+bool X11WindowOf(const GLWindow& window, std::string& displayName, unsigned long& xWindow);

@@ -1,13 +1,24 @@
 #include "base/log.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <mutex>
 #include <vector>
 
 #include "base/keys.h"
 
 std::string logFileName = "output2.txt";
+
+namespace {
+// Messages may come from more than one thread (the Escape watch).
+std::mutex logMutex;
+// A log file that could not be opened: the show goes on, its log goes to the
+// console only, and the console says so once.
+std::string refusedFileName;
+}  // namespace
 
 void Log(const char* format, ...) {
   va_list args;
@@ -24,10 +35,19 @@ void Log(const char* format, ...) {
   std::vsnprintf(text.data(), text.size(), format, args);
   va_end(args);
 
+  std::lock_guard<std::mutex> lock(logMutex);
   // Open, append and close per message: nothing is lost if the program dies.
-  {
+  if (logFileName != refusedFileName) {
+    errno = 0;
     std::ofstream file(logFileName, std::ios::app | std::ios::binary);
-    if (file) file.write(text.data(), length);
+    if (file) {
+      file.write(text.data(), length);
+    } else {
+      const int reason = errno;
+      refusedFileName = logFileName;
+      std::printf("The log file %s cannot be written (%s): the log goes to the console only\n", logFileName.c_str(),
+                  reason != 0 ? std::strerror(reason) : "cannot open");
+    }
   }
   std::fwrite(text.data(), 1, static_cast<size_t>(length), stdout);
   std::fflush(stdout);

@@ -9,7 +9,10 @@
 extern std::string logFileName;
 
 // Formats like printf and appends the text, exactly as formatted (no prefix,
-// no line end added), to logFileName and to standard output.
+// no line end added), to logFileName and to standard output. When the file
+// cannot be opened (a read-only folder), the console says so in one line and
+// the log goes to the console only for as long as the name stays the same.
+// Safe to call from any thread.
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Prints "output log\n" and the whole log file to the console (not logged).

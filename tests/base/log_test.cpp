@@ -26,11 +26,19 @@ TEST(Log, DumpPrintsTheFileOnLWithoutLoggingItself) {
   EXPECT_EQ(readFile("output2.txt"), "first\nsecond\n");
 }
 
-TEST(Log, UnwritableFileStillReachesTheConsole) {
+TEST(Log, UnwritableFileStillReachesTheConsoleSayingSoOnce) {
   TempDir dir;
   const std::string saved = logFileName;
   logFileName = "missing-dir/output2.txt";
-  EXPECT_EQ(captureStdout([] { Log("still here\n"); }), "still here\n");
+  EXPECT_EQ(captureStdout([] {
+              Log("still here\n");
+              Log("and here\n");
+            }),
+            "The log file missing-dir/output2.txt cannot be written (No such file or directory): the log goes to "
+            "the console only\nstill here\nand here\n");
   logFileName = saved;
   EXPECT_EQ(captureStdout([] { DumpLog(); }), "output log\n");
+  // A name that can be written is written again.
+  EXPECT_EQ(captureStdout([] { Log("back\n"); }), "back\n");
+  EXPECT_EQ(readFile("output2.txt"), "back\n");
 }
