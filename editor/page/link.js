@@ -1,0 +1,71 @@
+// The page's link to the player: JSON requests carrying the token, and the
+// event stream (playhead, sync, error), which reconnects by itself.
+
+export class PlayerLink {
+  constructor(token, base = '') {
+    this.token = token;
+    this.base = base;
+    this.events = null;
+  }
+
+  async request(method, path, body) {
+    const init = { method, headers: { Authorization: `Bearer ${this.token}` }, cache: 'no-store' };
+    if (body !== undefined) {
+      init.headers['Content-Type'] = 'application/json';
+      init.body = JSON.stringify(body);
+    }
+    const response = await fetch(this.base + path, init);
+    let json = null;
+    try {
+      json = await response.json();
+    } catch {
+      json = { error: `HTTP ${response.status}` };
+    }
+    return { status: response.status, body: json };
+  }
+
+  async getJson(path) {
+    const answer = await this.request('GET', path);
+    if (answer.status !== 200) throw new Error((answer.body && answer.body.error) || `HTTP ${answer.status}`);
+    return answer.body;
+  }
+
+  state() {
+    return this.getJson('/api/state');
+  }
+
+  spectrum() {
+    return this.getJson('/api/spectrum');
+  }
+
+  edit(version, edits) {
+    return this.request('POST', '/api/edit', { version, edits });
+  }
+
+  transport(body) {
+    return this.request('POST', '/api/transport', body);
+  }
+
+  // handlers: {playhead(data), sync(data), error(data), open(), closed()}.
+  listen(handlers) {
+    const url = `${this.base}/api/events?token=${encodeURIComponent(this.token)}`;
+    const source = new EventSource(url);
+    this.events = source;
+    for (const name of ['playhead', 'sync', 'error']) {
+      source.addEventListener(name, (event) => {
+        // The stream's own failures are Events without data.
+        if (typeof event.data !== 'string') return;
+        let data;
+        try {
+          data = JSON.parse(event.data);
+        } catch {
+          return;
+        }
+        handlers[name](data);
+      });
+    }
+    source.addEventListener('open', () => handlers.open());
+    source.onerror = () => handlers.closed();
+    return source;
+  }
+}

@@ -1,0 +1,248 @@
+// The tracks and keys the page shows, and the edits on them: the player's
+// state read into plain data, edits applied to it (checked, with the edits
+// that undo them), and the edits that the page's actions make (moving a
+// selection, pasting, deleting, changing kinds). Keys are {row, value, kind}
+// ascending by row; a track's keys array is replaced, never changed in
+// place, so the view can cache by it. No DOM.
+
+import { kindFromName, findKey, valueAt } from './sync_curve.js';
+
+const INT32_MIN = -2147483648;
+const INT32_MAX = 2147483647;
+
+// The player's GET /api/state answer as the page keeps it.
+export function readState(json) {
+  const tracks = (json.tracks || []).map((t) => ({
+    name: String(t.name),
+    label: t.label ? String(t.label) : '',
+    keys: (t.keys || [])
+      .map((k) => ({ row: k.row, value: Math.fround(k.value), kind: kindFromName(k.kind) }))
+      .sort((a, b) => a.row - b.row),
+  }));
+  return {
+    version: json.version,
+    rowsPerSecond: json.rowsPerSecond || 16,
+    rowsPerBar: json.rowsPerBar || 32,
+    musicLength: Number(json.musicLength) || 0,
+    tracks,
+    sections: (json.sections || []).map((s) => ({ name: String(s.name), start: Number(s.start) })),
+    error: json.error || '',
+  };
+}
+
+export function trackIndex(state, name) {
+  return state.tracks.findIndex((t) => t.name === name);
+}
+
+export function keyAt(keys, row) {
+  const i = findKey(keys, row);
+  return i >= 0 && keys[i].row === row ? keys[i] : null;
+}
+
+// The value a track has at a row, as a float.
+export function trackValueAt(track, row) {
+  return Math.fround(valueAt(track.keys, row));
+}
+
+function isRow(row) {
+  return Number.isInteger(row) && row >= INT32_MIN && row <= INT32_MAX;
+}
+
+function withKey(keys, key) {
+  const i = findKey(keys, key.row);
+  const out = keys.slice();
+  if (i >= 0 && keys[i].row === key.row) out[i] = key;
+  else out.splice(i + 1, 0, key);
+  return out;
+}
+
+function withoutKey(keys, row) {
+  const i = findKey(keys, row);
+  const out = keys.slice();
+  out.splice(i, 1);
+  return out;
+}
+
+// Applies one edit to a track's keys: {keys, inverse} or {error}.
+function applyOne(keys, edit) {
+  const existing = isRow(edit.row) ? keyAt(keys, edit.row) : null;
+  const base = { track: edit.track, row: edit.row };
+  switch (edit.op) {
+    case 'set': {
+      const kind = kindFromName(edit.kind);
+      if (!isRow(edit.row)) return { error: `row ${edit.row} is not a whole row` };
+      if (!Number.isFinite(edit.value) || !Number.isFinite(Math.fround(edit.value))) return { error: 'the value is not a number' };
+      if (kind < 0) return { error: `unknown kind ${edit.kind}` };
+      const key = { row: edit.row, value: Math.fround(edit.value), kind };
+      const inverse = existing
+        ? { op: 'set', ...base, value: existing.value, kind: existing.kind }
+        : { op: 'delete', ...base };
+      return { keys: withKey(keys, key), inverse };
+    }
+    case 'delete':
+      if (!existing) return { error: `no key at row ${edit.row}` };
+      return { keys: withoutKey(keys, edit.row), inverse: { op: 'set', ...base, value: existing.value, kind: existing.kind } };
+    case 'move': {
+      if (!existing) return { error: `no key at row ${edit.row}` };
+      if (!isRow(edit.toRow)) return { error: `row ${edit.toRow} is not a whole row` };
+      if (edit.toRow === edit.row) return { keys, inverse: { ...edit } };
+      if (keyAt(keys, edit.toRow)) return { error: `row ${edit.toRow} already has a key` };
+      const moved = withKey(withoutKey(keys, edit.row), { ...existing, row: edit.toRow });
+      return { keys: moved, inverse: { op: 'move', track: edit.track, row: edit.toRow, toRow: edit.row } };
+    }
+    case 'kind': {
+      const kind = kindFromName(edit.kind);
+      if (!existing) return { error: `no key at row ${edit.row}` };
+      if (kind < 0) return { error: `unknown kind ${edit.kind}` };
+      return { keys: withKey(keys, { ...existing, kind }), inverse: { op: 'kind', ...base, kind: existing.kind } };
+    }
+    case 'value': {
+      if (!existing) return { error: `no key at row ${edit.row}` };
+      if (!Number.isFinite(edit.value) || !Number.isFinite(Math.fround(edit.value))) return { error: 'the value is not a number' };
+      return {
+        keys: withKey(keys, { ...existing, value: Math.fround(edit.value) }),
+        inverse: { op: 'value', ...base, value: existing.value },
+      };
+    }
+    default:
+      return { error: `unknown edit '${edit.op}'` };
+  }
+}
+
+// Applies the edits in order, all or none: {state, inverse} where inverse
+// undoes them when applied in its order, or {error} with state unchanged.
+export function applyEdits(state, edits) {
+  const tracks = state.tracks.slice();
+  const inverse = [];
+  for (const edit of edits) {
+    const t = tracks.findIndex((track) => track.name === edit.track);
+    if (t < 0) return { error: `no track '${edit.track}'` };
+    const result = applyOne(tracks[t].keys, edit);
+    if (result.error) return { error: `track ${edit.track}: ${result.error}` };
+    tracks[t] = { ...tracks[t], keys: result.keys };
+    inverse.unshift(result.inverse);
+  }
+  return { state: { ...state, tracks }, inverse };
+}
+
+// Selections: a Set of "TRACK ROW" strings (track names hold no blanks).
+export function selectionKey(track, row) {
+  return `${track} ${row}`;
+}
+
+export function parseSelectionKey(text) {
+  const at = text.lastIndexOf(' ');
+  return { track: text.slice(0, at), row: Number(text.slice(at + 1)) };
+}
+
+// The selected keys that exist, as {track, key}, in track order then row.
+export function selectedKeys(state, selection) {
+  const out = [];
+  for (const track of state.tracks) {
+    for (const key of track.keys) {
+      if (selection.has(selectionKey(track.name, key.row))) out.push({ track: track.name, key });
+    }
+  }
+  return out;
+}
+
+// Edits that move the selected keys by rowDelta rows and add valueDelta to
+// their values, as one step. A key already at a row that a moved key lands
+// on, and not itself moved, is replaced. Rows move in an order where no key
+// lands on one that has yet to move. Returns {edits, selection} with the
+// selection at the keys' new rows, or {error}.
+export function moveEdits(state, selection, rowDelta, valueDelta = 0) {
+  const picked = selectedKeys(state, selection);
+  if (picked.length === 0) return { error: 'no key selected' };
+  const deletes = [];
+  const moves = [];
+  const values = [];
+  const next = new Set();
+  for (const track of state.tracks) {
+    const mine = picked.filter((p) => p.track === track.name);
+    if (mine.length === 0) continue;
+    const movedRows = new Set(mine.map((p) => p.key.row));
+    for (const p of mine) {
+      const to = p.key.row + rowDelta;
+      if (!isRow(to)) return { error: `row ${to} is out of range` };
+      if (rowDelta !== 0 && !movedRows.has(to) && keyAt(track.keys, to)) {
+        deletes.push({ op: 'delete', track: track.name, row: to });
+      }
+      next.add(selectionKey(track.name, to));
+    }
+    if (rowDelta !== 0) {
+      const ordered = rowDelta > 0 ? mine.slice().reverse() : mine;
+      for (const p of ordered) moves.push({ op: 'move', track: track.name, row: p.key.row, toRow: p.key.row + rowDelta });
+    }
+    if (valueDelta !== 0) {
+      for (const p of mine) {
+        const value = Math.fround(p.key.value + valueDelta);
+        if (!Number.isFinite(value)) return { error: 'the value is out of range' };
+        values.push({ op: 'value', track: track.name, row: p.key.row + rowDelta, value });
+      }
+    }
+  }
+  return { edits: [...deletes, ...moves, ...values], selection: next };
+}
+
+export function deleteEdits(state, selection) {
+  return selectedKeys(state, selection).map((p) => ({ op: 'delete', track: p.track, row: p.key.row }));
+}
+
+export function kindEdits(state, selection, kind) {
+  return selectedKeys(state, selection)
+    .filter((p) => p.key.kind !== kind)
+    .map((p) => ({ op: 'kind', track: p.track, row: p.key.row, kind }));
+}
+
+// The selected keys with rows relative to the first: {keys: [{track, dRow,
+// value, kind}]}, or null when nothing is selected.
+export function copyKeys(state, selection) {
+  const picked = selectedKeys(state, selection);
+  if (picked.length === 0) return null;
+  const first = Math.min(...picked.map((p) => p.key.row));
+  return { keys: picked.map((p) => ({ track: p.track, dRow: p.key.row - first, value: p.key.value, kind: p.key.kind })) };
+}
+
+// Edits that paste copied keys with their first at row: keys from one
+// track go to the target track, keys from several to the tracks they came
+// from. Returns {edits, selection}.
+export function pasteEdits(state, clipboard, row, targetTrack) {
+  const fromTracks = new Set(clipboard.keys.map((k) => k.track));
+  const single = fromTracks.size === 1 && targetTrack != null;
+  const edits = [];
+  const selection = new Set();
+  for (const k of clipboard.keys) {
+    const track = single ? targetTrack : k.track;
+    if (trackIndex(state, track) < 0) continue;
+    const to = row + k.dRow;
+    if (!isRow(to)) continue;
+    edits.push({ op: 'set', track, row: to, value: k.value, kind: k.kind });
+    selection.add(selectionKey(track, to));
+  }
+  return { edits, selection };
+}
+
+// The lowest and highest value of a track's keys, widened where they are
+// equal, for fitting the curve to a lane.
+export function valueRange(keys) {
+  if (keys.length === 0) return { min: -1, max: 1 };
+  let min = Infinity;
+  let max = -Infinity;
+  for (const k of keys) {
+    if (k.value < min) min = k.value;
+    if (k.value > max) max = k.value;
+  }
+  if (max - min < 1e-9 * Math.max(1, Math.abs(max))) {
+    const pad = Math.max(1, Math.abs(max) * 0.5);
+    return { min: min - pad, max: max + pad };
+  }
+  return { min, max };
+}
+
+// The section a time falls in: the last one starting at or before it.
+export function sectionAt(sections, time) {
+  let found = -1;
+  for (let i = 0; i < sections.length; ++i) if (sections[i].start <= time + 1e-9) found = i;
+  return found;
+}

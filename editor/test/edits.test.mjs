@@ -1,0 +1,130 @@
+// Edits on the page's model and the undo stack that takes them back: long
+// random edit sessions undone step by step give back the original keys
+// exactly and redone give the final ones; moving a selection, pasting and
+// refused steps behave as the page relies on.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readState, applyEdits, moveEdits, pasteEdits, copyKeys, selectionKey, deleteEdits } from '../page/model.js';
+import { UndoStack } from '../page/undo.js';
+
+function startState() {
+  return readState({
+    version: 1,
+    rowsPerSecond: 16,
+    rowsPerBar: 32,
+    musicLength: 60,
+    tracks: [
+      { name: '0', label: 'a', keys: [{ row: 0, value: 0, kind: 'step' }, { row: 32, value: 1.5, kind: 'linear' }, { row: 64, value: -2, kind: 'smooth' }] },
+      { name: '16', label: 'b', keys: [{ row: 8, value: 0.05, kind: 'ramp' }] },
+      { name: '3', label: '', keys: [] },
+    ],
+    sections: [],
+  });
+}
+
+function keysOf(state) {
+  return state.tracks.map((t) => `${t.name}: ${t.keys.map((k) => `${k.row}/${k.value}/${k.kind}`).join(' ')}`).join('\n');
+}
+
+function random(seed) {
+  let a = seed >>> 0;
+  return () => ((a = (Math.imul(a, 1664525) + 1013904223) >>> 0) / 4294967296);
+}
+
+// A random edit that the state accepts (or a random group of them).
+function randomStep(state, rnd) {
+  const track = state.tracks[Math.floor(rnd() * state.tracks.length)];
+  const keys = track.keys;
+  const some = keys.length ? keys[Math.floor(rnd() * keys.length)] : null;
+  const row = Math.floor(rnd() * 200) - 20;
+  const value = Math.round((rnd() * 20 - 10) * 1000) / 1000;
+  const choice = Math.floor(rnd() * 7);
+  if (!some || choice === 0) return [{ op: 'set', track: track.name, row, value, kind: ['step', 'linear', 'smooth', 'ramp'][row & 3] }];
+  if (choice === 1) return [{ op: 'delete', track: track.name, row: some.row }];
+  if (choice === 2) return [{ op: 'kind', track: track.name, row: some.row, kind: Math.floor(rnd() * 4) }];
+  if (choice === 3) return [{ op: 'value', track: track.name, row: some.row, value }];
+  if (choice === 4) return [{ op: 'set', track: track.name, row: some.row, value, kind: 'linear' }];
+  // Moving a selection of up to three keys, possibly onto other keys.
+  const selection = new Set(keys.filter(() => rnd() < 0.5).slice(0, 3).map((k) => selectionKey(track.name, k.row)));
+  selection.add(selectionKey(track.name, some.row));
+  const moved = moveEdits(state, selection, Math.floor(rnd() * 21) - 10, choice === 6 ? value : 0);
+  return moved.edits;
+}
+
+test('250 random steps undone one by one give back the start exactly, redone give the end', () => {
+  const rnd = random(99);
+  let state = startState();
+  const start = keysOf(state);
+  const undo = new UndoStack(500);
+  const after = [];
+  for (let i = 0; i < 250; ++i) {
+    const edits = randomStep(state, rnd);
+    const result = applyEdits(state, edits);
+    assert.ok(!result.error, `step ${i}: ${result.error} for ${JSON.stringify(edits)}`);
+    undo.push({ edits, inverse: result.inverse });
+    state = result.state;
+    after.push(keysOf(state));
+  }
+  const end = keysOf(state);
+  for (let i = 249; i >= 0; --i) {
+    assert.equal(keysOf(state), after[i]);
+    const step = undo.undo();
+    const result = applyEdits(state, step.inverse);
+    assert.ok(!result.error, result.error);
+    state = result.state;
+  }
+  assert.equal(undo.undo(), null);
+  assert.equal(keysOf(state), start);
+  for (let i = 0; i < 250; ++i) {
+    state = applyEdits(state, undo.redo().edits).state;
+    assert.equal(keysOf(state), after[i]);
+  }
+  assert.equal(keysOf(state), end);
+  assert.equal(undo.redo(), null);
+});
+
+test('the undo stack keeps its limit, forgets redo on a new step and drops refused steps', () => {
+  const undo = new UndoStack(200);
+  const steps = Array.from({ length: 230 }, (_, i) => ({ edits: [i], inverse: [-i] }));
+  for (const s of steps) undo.push(s);
+  let count = 0;
+  while (undo.undo()) ++count;
+  assert.equal(count, 200);
+  assert.equal(undo.redo(), steps[30]);
+  undo.push(steps[0]);
+  assert.equal(undo.canRedo(), false);
+  undo.discard(steps[0]);
+  assert.equal(undo.undo(), steps[30]);
+  undo.discard(steps[30]);
+  assert.equal(undo.canRedo(), false);
+});
+
+test('a selection moved onto other keys replaces them; its undo brings them back', () => {
+  const state = startState();
+  // Keys at 32 and 64 move 32 rows back: 32 lands on 0 (not selected).
+  const selection = new Set([selectionKey('0', 32), selectionKey('0', 64)]);
+  const moved = moveEdits(state, selection, -32);
+  assert.deepEqual(moved.edits.map((e) => e.op), ['delete', 'move', 'move']);
+  const result = applyEdits(state, moved.edits);
+  assert.equal(keysOf(result.state).split('\n')[0], '0: 0/1.5/1 32/-2/2');
+  assert.deepEqual([...moved.selection].sort(), ['0 0', '0 32']);
+  assert.equal(keysOf(applyEdits(result.state, result.inverse).state), keysOf(state));
+  // A move onto a key that is not being moved away is refused by applyEdits
+  // itself, so a hand-made move cannot lose a key.
+  assert.match(applyEdits(state, [{ op: 'move', track: '0', row: 0, toRow: 32 }]).error, /already has a key/);
+  assert.match(applyEdits(state, [{ op: 'delete', track: '3', row: 5 }]).error, /no key/);
+});
+
+test('copied keys paste at a row keeping their distances, on the selected track', () => {
+  let state = startState();
+  const selection = new Set([selectionKey('0', 32), selectionKey('0', 64)]);
+  const clip = copyKeys(state, selection);
+  const pasted = pasteEdits(state, clip, 100, '3');
+  state = applyEdits(state, pasted.edits).state;
+  assert.equal(keysOf(state).split('\n')[2], '3: 100/1.5/1 132/-2/2');
+  // From two tracks, keys go back to their own tracks.
+  const two = copyKeys(state, new Set([selectionKey('0', 0), selectionKey('16', 8)]));
+  const again = pasteEdits(state, two, 200, '3');
+  assert.deepEqual(again.edits.map((e) => `${e.track}@${e.row}`), ['0@200', '16@208']);
+  assert.equal(deleteEdits(state, again.selection).length, 0);
+});
