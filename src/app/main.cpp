@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     settings.loopFrom = times.loopFrom;
     settings.loopTo = times.loopTo;
     settings.mute = options.mute;
+    settings.editorPort = options.editorPort;
     settings.previewFit = options.preview.fit;
     settings.previewScale = options.preview.scale;
   }

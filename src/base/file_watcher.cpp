@@ -188,6 +188,16 @@ void FileWatcher::reportNextEvent(const std::string& path) {
   }
 }
 
+void FileWatcher::recordOwnWrite(const std::string& path, const std::vector<uint8_t>& bytes) {
+  for (File& file : files_) {
+    if (file.path != path) continue;
+    file.hash = fnv1aUpdate(kFnv1aStart, bytes.data(), bytes.size());
+    file.exists = true;
+    file.unreadable = false;
+    file.reportEvenIfSame = false;
+  }
+}
+
 void FileWatcher::watchFolder(const std::string& folderPath) {
   const FolderId index = findOrAddFolder(folderPath.empty() ? "." : folderPath);
   if (index == kNoFolder || folders_[index].reportsNew) return;

@@ -62,6 +62,11 @@ class FileWatcher : private WatchSink {
   // the author's next save, whatever it holds.
   void reportNextEvent(const std::string& path);
 
+  // The program itself just wrote these bytes to the watched file: they are
+  // its recorded content, so the write's own events report nothing. A save
+  // by anyone else that follows is still a change.
+  void recordOwnWrite(const std::string& path, const std::vector<uint8_t>& bytes);
+
   // Reports files that newly appear in the folder (created or moved in) and
   // are not watched, once each, with appeared set. Hidden names (such as
   // editors' swap files) and subfolders are left out.

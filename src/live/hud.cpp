@@ -40,8 +40,9 @@ void Hud::handleKeys() {
 
 void Hud::draw(const HudState& state, int width, int height) {
   if (!visible || !atlas_.ready() || width <= 0 || height <= 0) return;
-  constexpr int kLines = 5;
-  char lines[kLines][160];
+  constexpr int kMaxLines = 6;
+  const int shownLines = state.editorConnected ? kMaxLines : kMaxLines - 1;
+  char lines[kMaxLines][160];
   const std::string_view section = state.section.empty() ? std::string_view("-") : state.section;
   std::snprintf(lines[0], sizeof lines[0], "%s  row %d  %.*s", formatMusicTime(state.time).c_str(),
                 static_cast<int>(std::floor(state.row)), static_cast<int>(section.size()), section.data());
@@ -50,13 +51,14 @@ void Hud::draw(const HudState& state, int width, int height) {
   std::snprintf(lines[2], sizeof lines[2], "%.1f fps  %.2f ms", state.framesPerSecond, state.frameMs);
   std::snprintf(lines[3], sizeof lines[3], "free camera %s", state.freeCamera ? "on" : "off");
   std::snprintf(lines[4], sizeof lines[4], "%.*s", static_cast<int>(state.preview.size()), state.preview.data());
+  std::snprintf(lines[5], sizeof lines[5], "editor: connected");
 
   const float line = atlas_.lineHeight();
   float boxWidth = 0.0f;
-  for (const char* text : lines) boxWidth = std::max(boxWidth, atlas_.textWidth(text));
-  atlas_.drawBox(kMargin, kMargin, boxWidth + 2 * kPadding, kLines * line + 2 * kPadding, 0.0f, 0.0f, 0.0f, 0.55f,
+  for (int i = 0; i < shownLines; ++i) boxWidth = std::max(boxWidth, atlas_.textWidth(lines[i]));
+  atlas_.drawBox(kMargin, kMargin, boxWidth + 2 * kPadding, shownLines * line + 2 * kPadding, 0.0f, 0.0f, 0.0f, 0.55f,
                  width, height);
-  for (int i = 0; i < kLines; ++i) {
+  for (int i = 0; i < shownLines; ++i) {
     atlas_.draw(lines[i], kMargin + kPadding, kMargin + kPadding + i * line, 1.0f, 1.0f, 1.0f, 1.0f, width,
                 height);
   }
@@ -66,7 +68,7 @@ void Hud::draw(const HudState& state, int width, int height) {
     const float cell = atlas_.textWidth("M");
     const size_t perLine = cell > 0.0f ? static_cast<size_t>(std::max(8.0f, room / cell)) : state.error.size();
     size_t lineCount = std::min<size_t>(kMaxErrorLines, (state.error.size() + perLine - 1) / perLine);
-    const float y = kMargin + kLines * line + 3 * kPadding;
+    const float y = kMargin + shownLines * line + 3 * kPadding;
     const float boxWidth = std::min(room, cell * static_cast<float>(std::min(perLine, state.error.size())));
     atlas_.drawBox(kMargin, y, boxWidth + 2 * kPadding, lineCount * line + 2 * kPadding, 0.0f, 0.0f, 0.0f, 0.7f,
                    width, height);

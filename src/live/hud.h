@@ -1,7 +1,8 @@
 // The live mode's heads-up display: music time (m:ss.ss), sync row, section,
 // paused or looping, frames per second and frame time, free camera on or
-// off, the preview scale and pass size, and the last reload error in red, set in DejaVu Sans Mono in the
-// window's top-left corner. Drawn last, on the window only, so captures and
+// off, the preview scale and pass size, "editor: connected" while a sync
+// editor page is connected, and the last reload error in red, set in DejaVu
+// Sans Mono in the window's top-left corner. Drawn last, on the window only, so captures and
 // offline renders never contain it. H hides and shows it.
 #pragma once
 
@@ -21,6 +22,7 @@ struct HudState {
   bool freeCamera = false;
   std::string_view preview;  // "preview 0.50 (960x540)"
   std::string_view error;
+  bool editorConnected = false;  // a sync editor page has its event stream open
 };
 
 // "1:05.25" for 65.25 s.

@@ -6,6 +6,10 @@
 #include "base/screen.h"
 #include "demo/preview_scale.h"
 #include "demo/production_names.h"
+#include "editor/access.h"
+#include "editor/edit_step.h"
+#include "editor/page_files.h"
+#include "resources/file_utils.h"
 
 namespace {
 // Frame time is smoothed over about this many frames for the display.
@@ -47,6 +51,7 @@ LiveSession::LiveSession(Demo& demo, const LiveSettings& settings)
     hud_.create();
     Log("live: watching %s for saves (%s)\n", paths::kProduction.c_str(),
         reloader_->usingInotify() ? "inotify" : "polling");
+    if (settings.editorPort != 0) startEditor(settings.editorPort);
   }
   lastFrame_ = Clock::now();
   lastFit_ = lastFrame_;
@@ -91,6 +96,7 @@ void LiveSession::beforeFrame() {
     handleScaleKeys();
     followWindow(now);
     reloader_->update();
+    if (editor_) serveEditor();
     if (KeyPressed(kCountersKey)) {
       Log("live: %lld frames presented, %lld scenes drawn\n", framesPresented_, scenesDrawn_);
     }
@@ -150,6 +156,7 @@ void LiveSession::drawOverlay(int width, int height) {
   state.freeCamera = demo_.scene.camera.freeCamera;
   state.preview = previewText_;
   state.error = reloader_->error();
+  state.editorConnected = editor_ && editor_->connectedPages() > 0;
   hud_.draw(state, width, height);
 }
 
@@ -163,4 +170,136 @@ void LiveSession::framePresented() {
     transport_.restartAt(settings_.hasStart ? settings_.start : 0.0);
   }
   if (reloader_) reloader_->framePresented();
+  if (!editor_) return;
+  const Clock::time_point now = Clock::now();
+  for (const Clock::time_point received : editsToShow_) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - received).count();
+    Log("editor: edit shown (%lld ms)\n", static_cast<long long>(ms));
+  }
+  editsToShow_.clear();
+  editor_->publishPlayhead({static_cast<double>(demo_.music.time), demo_.music.row, transport_.paused(),
+                            transport_.looping()});
+}
+
+void LiveSession::startEditor(int firstPort) {
+  constexpr int kPortsToTry = 10;
+  EditorService::Settings editorSettings;
+  editorSettings.firstPort = firstPort;
+  editorSettings.portsToTry = kPortsToTry;
+  editorSettings.token = randomToken();
+  editorSettings.pageFolder = findPageFolder();
+  if (editorSettings.token.empty()) {
+    Log("editor: the system gave no random token; going on without the editor\n");
+    return;
+  }
+  editor_ = std::make_unique<EditorService>();
+  if (!editor_->start(editorSettings)) {
+    Log("editor: ports %d to %d are taken; going on without the editor\n", firstPort, firstPort + kPortsToTry - 1);
+    editor_.reset();
+    return;
+  }
+  publishEditorState();
+  Log("editor: http://127.0.0.1:%d/#%s\n", editor_->port(), editorSettings.token.c_str());
+}
+
+void LiveSession::serveEditor() {
+  editor_->takeWork(editorWork_);
+  editorReplies_.clear();
+  for (const std::shared_ptr<EditorWork>& work : editorWork_) {
+    editorReplies_.push_back(work->kind == EditorWork::Kind::kEdit ? applyEdit(*work)
+                                                                   : applyTransport(work->transport));
+  }
+  // Published before the answers go out, so a page that reads the state
+  // after its answer sees its own edit.
+  publishEditorState();
+  for (size_t i = 0; i < editorWork_.size(); ++i) {
+    editorWork_[i]->answer(editorReplies_[i].status, std::move(editorReplies_[i].body));
+  }
+  editorWork_.clear();
+}
+
+EditorReply LiveSession::applyEdit(const EditorWork& work) {
+  Reloader& reloader = *reloader_;
+  // A save the watcher has not reported yet comes first: the edit was made
+  // on what the page saw, and the version tells whether that still holds.
+  reloader.catchUpSyncText();
+  const int64_t version = reloader.syncVersion();
+  if (!reloader.hasSyncText()) {
+    return {409, errorJson(osPath(paths::kSyncText) + " does not exist, so there is no text to edit", version)};
+  }
+  if (!reloader.syncTextStands()) {
+    return {409, errorJson(osPath(paths::kSyncText) + " does not parse (" + reloader.error() +
+                               "); mend it in the text editor first",
+                           version)};
+  }
+  const EditStep step = applyEditRequest(work.edit, reloader.syncText(), version);
+  if (step.status != 200) return {step.status, step.body};
+  std::string error;
+  if (!reloader.applySyncText(step.newText, error)) {
+    return {500, errorJson("the edit was not written: " + error)};
+  }
+  editsToShow_.push_back(work.received);
+  return {200, versionJson(reloader.syncVersion())};
+}
+
+// What the keys and --loop do, with the same log lines.
+EditorReply LiveSession::applyTransport(const TransportRequest& request) {
+  switch (request.action) {
+    case TransportAction::kPlay:
+      transport_.resume();
+      break;
+    case TransportAction::kPause:
+      transport_.pause();
+      break;
+    case TransportAction::kToggle:
+      if (transport_.paused()) {
+        transport_.resume();
+      } else {
+        transport_.pause();
+      }
+      break;
+    case TransportAction::kSeek:
+      transport_.seek(request.time);
+      break;
+    case TransportAction::kLoop:
+      transport_.setLoop(request.from, request.to);
+      break;
+    case TransportAction::kClearLoop:
+      transport_.setLoop(0.0, 0.0);
+      break;
+  }
+  return {200, okJson()};
+}
+
+void LiveSession::publishEditorState() {
+  const Reloader& reloader = *reloader_;
+  const MusicPlayer& music = demo_.music;
+  if (music.spectrum.bandValues.data() != publishedSpectrum_ || music.length != publishedLength_) {
+    publishedSpectrum_ = music.spectrum.bandValues.data();
+    editor_->publishSpectrum(reduceSpectrum(music.spectrum.view(), music.length));
+  }
+  // Any save may have changed what the state holds (sections, the music's
+  // length); the version and the error are compared as they are.
+  if (reloader.syncVersion() == publishedVersion_ && reloader.savesHandled() == publishedSaves_ &&
+      music.length == publishedLength_ && reloader.error() == publishedError_) {
+    return;
+  }
+  publishedVersion_ = reloader.syncVersion();
+  publishedSaves_ = reloader.savesHandled();
+  publishedLength_ = music.length;
+  publishedError_ = reloader.error();
+  std::vector<DocumentTrack> tracks;
+  SyncDocument document;
+  std::string unused;
+  if (reloader.hasSyncText() && document.parse(reloader.syncText(), unused)) {
+    tracks = document.tracks();
+  } else {
+    for (int i = 0; i < kSyncTrackCount; ++i) {
+      const std::string name = std::to_string(i);
+      tracks.push_back({name, name, music.tracks[i] ? music.tracks[i]->keys : std::vector<SyncKey>{}});
+    }
+  }
+  editor_->publishState(stateJson(publishedVersion_, music.length, withShowTracks(std::move(tracks)),
+                                  transport_.sections(), publishedError_),
+                        publishedVersion_, publishedError_, editableRowLimit(music.length));
 }

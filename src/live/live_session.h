@@ -1,15 +1,20 @@
 // What the player adds around each frame when started with options: the
 // transport (a start time, a loop, and in live mode the pause and seek keys),
-// the preview scale, and in live mode reload on save, the heads-up display
-// and the paused picture that is drawn once and then presented again. The
-// frame's passes are the demo's.
+// the preview scale, and in live mode reload on save, the heads-up display,
+// the paused picture that is drawn once and then presented again, and the
+// sync editor's service, whose queued requests each frame takes and answers
+// on the main thread. The frame's passes are the demo's.
 #pragma once
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "demo/demo.h"
+#include "editor/editor_service.h"
 #include "gpu/screen_copy.h"
 #include "live/hud.h"
 #include "live/reloader.h"
@@ -26,6 +31,8 @@ struct LiveSettings {
   // The passes' scale: fitted to the window's height, or fixed.
   bool previewFit = false;
   float previewScale = 1.0f;
+  // The sync editor's first port in live mode; 0: no editor.
+  int editorPort = 0;
 };
 
 class LiveSession {
@@ -71,6 +78,13 @@ class LiveSession {
   };
 
   PictureState pictureState() const;
+  void startEditor(int firstPort);
+  // Before the frame: what the page asked for, applied; the state it reads,
+  // published; then the answers.
+  void serveEditor();
+  EditorReply applyEdit(const EditorWork& work);
+  EditorReply applyTransport(const TransportRequest& request);
+  void publishEditorState();
   void setPreviewScale(float scale, const char* why);
   void followWindow(Clock::time_point now);
   void handleScaleKeys();
@@ -96,4 +110,16 @@ class LiveSession {
   PictureState keptState_;
   long long framesPresented_ = 0;
   long long scenesDrawn_ = 0;
+
+  // The sync editor, its work taken this frame (reused), what it was last
+  // told, and when each applied edit came in, until a frame shows it.
+  std::unique_ptr<EditorService> editor_;
+  std::vector<std::shared_ptr<EditorWork>> editorWork_;
+  std::vector<EditorReply> editorReplies_;
+  int64_t publishedVersion_ = -1;
+  int publishedSaves_ = -1;
+  std::string publishedError_;
+  const float* publishedSpectrum_ = nullptr;
+  float publishedLength_ = -1.0f;
+  std::vector<Clock::time_point> editsToShow_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "audio/sync_text.h"
 #include "audio/sync_track.h"
 #include "base/log.h"
 #include "base/text.h"
@@ -49,7 +50,10 @@ void Reloader::buildHandlers() {
       // With a sync text the track files are written from it, not read.
       {[](const std::string& path) { return endsWith(path, ".track"); },
        [this](const std::string& path) {
-         return hasSyncText_ ? ReloadResults{} : ReloadResults{demo_.music.reloadTrackFile(path)};
+         if (hasSyncText_) return ReloadResults{};
+         ReloadResult result = demo_.music.reloadTrackFile(path);
+         if (result.ok()) ++syncVersion_;
+         return ReloadResults{result};
        }},
       {is(paths::kCameraKeys), [this](const std::string& path) { return demo_.scene.camera.reloadKeys(path); }},
       {is(paths::kSections), [this](const std::string& path) { return transport_.reloadSections(path); }},
@@ -89,6 +93,10 @@ void Reloader::watchAll() {
   hasSyncText_ = std::filesystem::exists(osPath(paths::kSyncText), error);
   if (hasSyncText_) {
     watchFile(paths::kSyncText);
+    std::vector<uint8_t> bytes;
+    if (readFileBytes(osPath(paths::kSyncText), bytes)) syncTextRead_.assign(bytes.begin(), bytes.end());
+    syncTextStands_ = parseSyncText(syncTextRead_).error.empty();
+    if (syncTextStands_) syncText_ = syncTextRead_;
   } else {
     const std::string folder = paths::kSyncBase.substr(0, paths::kSyncBase.size() - 1);
     for (const std::string& path : listDirectory({".track"}, folder)) watchFile(path);
@@ -138,8 +146,16 @@ void Reloader::reload(const std::string& path, Clock::time_point event) {
 }
 
 ReloadResults Reloader::reloadSyncText(const std::string& path) {
+  // Kept for the editor: the text it edits is the one whose keys play.
+  std::vector<uint8_t> bytes;
+  const bool read = readFileBytes(osPath(path), bytes);
+  if (read) syncTextRead_.assign(bytes.begin(), bytes.end());
   int trackCount = 0;
   ReloadResult result = demo_.music.reloadSyncText(path, trackCount);
+  const bool parsed = result.ok() || result.problem.file != path;
+  syncTextStands_ = read && parsed;
+  if (syncTextStands_) syncText_ = syncTextRead_;
+  if (parsed) ++syncVersion_;
   if (result.ok()) {
     // Reported at once: the tracks are in use from the next frame on.
     errors_.erase(path);
@@ -154,6 +170,30 @@ ReloadResults Reloader::reloadSyncText(const std::string& path) {
     watcher_.reportNextEvent(osPath(path));
   }
   return {result};
+}
+
+bool Reloader::catchUpSyncText() {
+  if (!hasSyncText_) return false;
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(paths::kSyncText), bytes)) return false;
+  if (syncTextRead_.size() == bytes.size() && std::equal(bytes.begin(), bytes.end(), syncTextRead_.begin())) {
+    return false;
+  }
+  watcher_.recordOwnWrite(osPath(paths::kSyncText), bytes);  // taken now: no second reload when it settles
+  reload(paths::kSyncText);
+  return true;
+}
+
+bool Reloader::applySyncText(const std::string& text, std::string& error) {
+  if (!hasSyncText_) {
+    error = osPath(paths::kSyncText) + " does not exist: the tracks come from their track files";
+    return false;
+  }
+  const std::vector<uint8_t> bytes(text.begin(), text.end());
+  if (!writeFileAtomically(osPath(paths::kSyncText), bytes, error)) return false;
+  watcher_.recordOwnWrite(osPath(paths::kSyncText), bytes);
+  reload(paths::kSyncText);
+  return true;
 }
 
 void Reloader::succeeded(const std::string& path, Clock::time_point event) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -44,6 +45,23 @@ class Reloader {
   int savesHandled() const { return savesHandled_; }
   bool usingInotify() const { return watcher_.usingInotify(); }
 
+  // The sync text as the editor edits it. syncText() is the text whose keys
+  // play; syncTextStands() is false while the file holds a text that does
+  // not parse (edits wait until the author mends it). syncVersion() grows
+  // whenever the tracks change: a save, a reload, the editor's own writes.
+  bool hasSyncText() const { return hasSyncText_; }
+  const std::string& syncText() const { return syncText_; }
+  bool syncTextStands() const { return syncTextStands_; }
+  int64_t syncVersion() const { return syncVersion_; }
+  // Reads sync.txt now; when it differs from the last reading (a save the
+  // watcher has not reported yet), reloads it at once. True when it did.
+  bool catchUpSyncText();
+  // The editor's write: the text goes to sync.txt atomically, the watcher
+  // takes it as the player's own, and it is reloaded through the same
+  // handler as a save (tracks, track files, version). False with the reason
+  // when the file could not be written; then nothing changed.
+  bool applySyncText(const std::string& text, std::string& error);
+
  private:
   struct Handler {
     std::function<bool(const std::string& path)> matches;
@@ -70,6 +88,10 @@ class Reloader {
   };
   std::vector<Pending> pending_;
   bool hasSyncText_ = false;
+  std::string syncText_;      // whose keys play
+  std::string syncTextRead_;  // as last read, parsed or not
+  bool syncTextStands_ = false;
+  int64_t syncVersion_ = 1;
   int reloadCount_ = 0;
   int savesHandled_ = 0;
 };

@@ -19,7 +19,7 @@ namespace {
 // other. Tools sit on top with the entry points.
 const std::map<std::string, int> kLayers = {
     {"base", 0},   {"resources", 1}, {"gpu", 2},    {"audio", 2}, {"camera", 3},
-    {"drawables", 4}, {"demo", 5},   {"render", 6}, {"live", 6},  {"app", 7},   {"tools", 8},
+    {"drawables", 4}, {"demo", 5},   {"editor", 5}, {"render", 6}, {"live", 6},  {"app", 7},   {"tools", 8},
 };
 
 const std::set<std::string> kSdlFiles = {"src/app/window.cpp", "src/app/sdl_audio_stream.cpp"};

@@ -1,0 +1,54 @@
+// The editor page's requests and the service's answers as JSON: the bodies
+// of POST /api/edit and POST /api/transport read into plain data or the
+// reason they were refused, and the small answer bodies. Pure: text in,
+// data out; whether a key exists is the sync document's to say.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/sync_document.h"
+
+// One step of the page's undo history: several edits applied together.
+struct EditRequest {
+  int64_t version = 0;  // the tracks' version the edits were made on
+  std::vector<SyncEdit> edits;
+};
+
+struct EditRequestParse {
+  EditRequest request;
+  std::string error;  // empty when the request is well formed
+};
+
+// {"version": V, "edits": [{"op": "set", "track": "16", "row": 32,
+// "value": 0.5, "kind": "linear"}, ...]} with ops set, delete, move (toRow),
+// kind and value. Rows are whole numbers from 0 to maxRow, values finite
+// floats, kinds step, linear, smooth or ramp. Never throws.
+EditRequestParse parseEditRequest(std::string_view body, int32_t maxRow);
+
+enum class TransportAction { kPlay, kPause, kToggle, kSeek, kLoop, kClearLoop };
+
+struct TransportRequest {
+  TransportAction action = TransportAction::kToggle;
+  double time = 0.0;  // seek
+  double from = 0.0;  // loop
+  double to = 0.0;
+};
+
+struct TransportRequestParse {
+  TransportRequest request;
+  std::string error;
+};
+
+// {"action": "play"|"pause"|"toggle"|"seek"|"loop"|"clearLoop", "time": s,
+// "from": s, "to": s}. Times are finite and not negative; a loop ends after
+// it starts. Never throws.
+TransportRequestParse parseTransportRequest(std::string_view body);
+
+// Answer bodies.
+std::string errorJson(const std::string& message);
+std::string errorJson(const std::string& message, int64_t version);  // 409: with the current version
+std::string versionJson(int64_t version);
+std::string okJson();  // {"ok": true}

@@ -1,0 +1,220 @@
+// The editor service on a free port with a fake show behind it (a sync text
+// and its version in memory, answered on a thread of its own as the frame
+// would): every kind of refused request gets its status and a JSON reason
+// and changes nothing, a good edit and a transport request still go through
+// afterwards, and the event stream sends the version and the playhead while
+// it counts as a connected page.
+#include "editor/editor_service.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <httplib.h>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "editor/edit_step.h"
+#include "support/test_support.h"
+
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+namespace {
+const std::string kToken = "0123456789abcdef0123456789abcdef";
+const std::string kText = "# 16: \"bgColor\"\ntrack 16\n0s    0.05  step\n2s    0.5   linear\n";
+
+// What LiveSession does with the queue, on an in-memory text.
+class FakeShow {
+ public:
+  explicit FakeShow(EditorService& service) : service_(service), thread_([this] { run(); }) {}
+  ~FakeShow() {
+    running_ = false;
+    thread_.join();
+  }
+  std::string text() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return text_;
+  }
+  int64_t version() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return version_;
+  }
+  std::vector<TransportAction> actions() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return actions_;
+  }
+
+ private:
+  void run() {
+    std::vector<std::shared_ptr<EditorWork>> work;
+    while (running_) {
+      service_.takeWork(work);
+      for (const std::shared_ptr<EditorWork>& item : work) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (item->kind == EditorWork::Kind::kTransport) {
+          actions_.push_back(item->transport.action);
+          item->answer(200, okJson());
+          continue;
+        }
+        const EditStep step = applyEditRequest(item->edit, text_, version_);
+        if (step.status != 200) {
+          item->answer(step.status, step.body);
+          continue;
+        }
+        text_ = step.newText;
+        ++version_;
+        service_.publishState("{}", version_, "", 1000);
+        item->answer(200, versionJson(version_));
+      }
+      service_.publishPlayhead({1.5, 24.0, false, true});
+      std::this_thread::sleep_for(5ms);
+    }
+  }
+
+  EditorService& service_;
+  std::mutex mutex_;
+  std::string text_ = kText;
+  int64_t version_ = 7;
+  std::vector<TransportAction> actions_;
+  std::atomic<bool> running_{true};
+  std::thread thread_;
+};
+
+std::string editBody(int64_t version, const std::string& edit) {
+  return "{\"version\": " + std::to_string(version) + ", \"edits\": [" + edit + "]}";
+}
+}  // namespace
+
+TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
+  TempDir root(false);
+  const std::string page = root.path() + "/page";
+  std::filesystem::create_directories(page);
+  writeFile(page + "/index.html", "<!doctype html><title>sync</title>");
+  writeFile(root.path() + "/editor-secret.txt", "not for the page");
+
+  EditorService service;
+  EditorService::Settings settings;
+  settings.firstPort = 0;
+  settings.token = kToken;
+  settings.pageFolder = page;
+  ASSERT_TRUE(service.start(settings));
+  const int port = service.port();
+  service.publishState("{\"version\": 7}", 7, "", 1000);
+  FakeShow show(service);
+
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(10, 0);
+  const std::string origin = "http://127.0.0.1:" + std::to_string(port);
+  const httplib::Headers good = {{"Authorization", "Bearer " + kToken}, {"Origin", origin}};
+
+  // The page's files need no token, but the right Host, and never leave
+  // their folder.
+  auto res = client.Get("/");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  for (const char* escape : {"/../editor-secret.txt", "/%2e%2e/editor-secret.txt", "/.hidden.js"}) {
+    res = client.Get(escape);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 404) << escape;
+  }
+  res = client.Get("/", {{"Host", "attacker.example:" + std::to_string(port)}});
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 403);
+
+  struct Refusal {
+    const char* what;
+    std::string path;
+    httplib::Headers headers;
+    std::string body;
+    int status;
+    const char* reason;
+  };
+  const std::string set = "{\"op\": \"set\", \"track\": \"16\", \"row\": 48, \"value\": 0.25, \"kind\": \"smooth\"}";
+  const std::vector<Refusal> refusals = {
+      {"no token", "/api/edit", {{"Origin", origin}}, editBody(7, set), 401, "token"},
+      {"wrong token", "/api/edit", {{"Authorization", "Bearer " + std::string(32, '0')}, {"Origin", origin}},
+       editBody(7, set), 401, "token"},
+      {"foreign Host", "/api/edit",
+       {{"Authorization", "Bearer " + kToken}, {"Origin", origin}, {"Host", "127.0.0.1.nip.io:" + std::to_string(port)}},
+       editBody(7, set), 403, "Host"},
+      {"foreign Origin", "/api/edit", {{"Authorization", "Bearer " + kToken}, {"Origin", "http://evil.example"}},
+       editBody(7, set), 403, "Origin"},
+      {"no Origin", "/api/transport", {{"Authorization", "Bearer " + kToken}}, "{\"action\": \"pause\"}", 403,
+       "Origin"},
+      {"oversized body", "/api/edit", good, std::string(EditorService::kMaxBodyBytes + 1, ' '), 413, "1 MiB"},
+      {"malformed JSON", "/api/edit", good, "{\"version\": 7, \"edits\": [", 400, "not JSON"},
+      {"row beyond the limit", "/api/edit", good,
+       editBody(7, "{\"op\": \"delete\", \"track\": \"16\", \"row\": 1001}"), 400, "row"},
+      {"negative row", "/api/edit", good, editBody(7, "{\"op\": \"delete\", \"track\": \"16\", \"row\": -1}"), 400,
+       "row"},
+      {"value beyond a float", "/api/edit", good,
+       editBody(7, "{\"op\": \"value\", \"track\": \"16\", \"row\": 0, \"value\": 1e39}"), 400, "value"},
+      {"unknown kind", "/api/edit", good,
+       editBody(7, "{\"op\": \"kind\", \"track\": \"16\", \"row\": 0, \"kind\": \"bouncy\"}"), 400, "kind"},
+      {"unknown op", "/api/edit", good, editBody(7, "{\"op\": \"swap\", \"track\": \"16\", \"row\": 0}"), 400, "op"},
+      {"unknown track", "/api/edit", good, editBody(7, "{\"op\": \"delete\", \"track\": \"99\", \"row\": 0}"), 400,
+       "unknown track"},
+      {"missing key", "/api/edit", good, editBody(7, "{\"op\": \"delete\", \"track\": \"16\", \"row\": 16}"), 400,
+       "no key at row 16"},
+      {"stale version", "/api/edit", good, editBody(6, set), 409, "version 6"},
+      {"unknown transport action", "/api/transport", good, "{\"action\": \"rewind\"}", 400, "action"},
+      {"a loop that ends before it starts", "/api/transport", good,
+       "{\"action\": \"loop\", \"from\": 3, \"to\": 2}", 400, "loop"},
+  };
+  for (const Refusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.what);
+    res = client.Post(refusal.path.c_str(), refusal.headers, refusal.body, "application/json");
+    ASSERT_TRUE(res) << httplib::to_string(res.error());
+    EXPECT_EQ(res->status, refusal.status);
+    const Json answer = Json::parse(res->body, nullptr, false);
+    ASSERT_TRUE(answer.is_object()) << res->body;
+    ASSERT_TRUE(answer.contains("error") && answer["error"].is_string()) << res->body;
+    EXPECT_NE(answer["error"].get<std::string>().find(refusal.reason), std::string::npos) << res->body;
+    if (refusal.status == 409) {
+      EXPECT_EQ(answer["version"], 7);
+    }
+    EXPECT_EQ(show.text(), kText);
+    EXPECT_EQ(show.version(), 7);
+  }
+  EXPECT_TRUE(show.actions().empty());
+  for (const char* path : {"/api/state", "/api/state?token=" "00000000000000000000000000000000"}) {
+    res = client.Get(path);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 401) << path;
+  }
+
+  // The page's event stream: the version first, then the playhead, and a
+  // connected page while it is open.
+  std::string events;
+  int connectedWhileOpen = 0;
+  httplib::Client eventsClient("127.0.0.1", port);
+  eventsClient.set_read_timeout(10, 0);
+  eventsClient.Get(("/api/events?token=" + kToken).c_str(), [&](const char* data, size_t length) {
+    events.append(data, length);
+    connectedWhileOpen = service.connectedPages();
+    return events.find("event: playhead") == std::string::npos;
+  });
+  EXPECT_EQ(connectedWhileOpen, 1);
+  EXPECT_NE(events.find("event: sync\ndata: {\"version\":7}\n\n"), std::string::npos) << events;
+  EXPECT_NE(events.find("event: playhead\ndata: {\"looping\":true,\"paused\":false,\"row\":24,\"time\":1.5}\n\n"),
+            std::string::npos)
+      << events;
+
+  // After all of that, good requests still work.
+  res = client.Post("/api/edit", good, editBody(7, set), "application/json");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200) << res->body;
+  EXPECT_EQ(res->body, "{\"version\":8}");
+  EXPECT_EQ(show.text(), kText + "3s    0.25  smooth\n");
+  res = client.Post("/api/transport", good, "{\"action\": \"seek\", \"time\": 2.5}", "application/json");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(show.actions(), std::vector<TransportAction>{TransportAction::kSeek});
+  res = client.Get("/api/state", {{"Authorization", "Bearer " + kToken}});
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(res->body, "{}");  // what the fake show published last
+}
