@@ -8,7 +8,7 @@ import { PlayerLink } from './link.js';
 import { EditChannel } from './edit_channel.js';
 import { UndoStack } from './undo.js';
 import {
-  readState, applyEdits, keyAt, trackValueAt, selectionKey, parseSelectionKey, selectedKeys,
+  readState, applyEdits, formatValue, wireEdits, keyAt, trackValueAt, selectionKey, parseSelectionKey, selectedKeys,
   moveEdits, deleteEdits, kindEdits, copyKeys, pasteEdits, sectionAt,
 } from './model.js';
 import {
@@ -77,7 +77,7 @@ class EditorApp {
       return;
     }
     this.setState(readState(json), true);
-    this.channel = new EditChannel((version, edits) => this.link.edit(version, edits), this.state.version);
+    this.channel = new EditChannel((version, edits) => this.link.edit(version, wireEdits(edits)), this.state.version);
     this.channel.onRefused = (tag, info) => this.refused(tag, info);
     this.channel.onIdle = () => this.channelIdle();
     const length = this.state.musicLength || 60;
@@ -469,7 +469,7 @@ class EditorApp {
     const first = picked[0];
     if (document.activeElement !== row) row.value = picked.length === 1 ? String(first.key.row) : '';
     row.disabled = picked.length !== 1;
-    if (document.activeElement !== value) value.value = picked.every((p) => p.key.value === first.key.value) ? String(first.key.value) : '';
+    if (document.activeElement !== value) value.value = picked.every((p) => p.key.value === first.key.value) ? formatValue(first.key.value) : '';
     kind.value = String(first.key.kind);
   }
 
@@ -684,9 +684,13 @@ class EditorApp {
     this.selectedTrack = hit.track;
     if (hit.key) {
       const k = selectionKey(hit.track, hit.key.row);
-      if (e.shiftKey || e.ctrlKey) {
+      // Ctrl toggles a key in the selection, Shift adds it (so a Shift-drag
+      // of a selected key, snapping to bars, keeps it selected).
+      if (e.ctrlKey || e.metaKey) {
         if (this.selection.has(k)) this.selection.delete(k);
         else this.selection.add(k);
+      } else if (e.shiftKey) {
+        this.selection.add(k);
       } else if (!this.selection.has(k)) {
         this.selection = new Set([k]);
       }
@@ -831,7 +835,7 @@ class EditorApp {
   // What a test or an author at the console may ask the page.
   trackKeys(name) {
     const t = this.trackByName.get(name);
-    return t ? t.keys.map((k) => ({ row: k.row, value: k.value, kind: KIND_NAMES[k.kind] || k.kind })) : null;
+    return t ? t.keys.map((k) => ({ row: k.row, value: formatValue(k.value), kind: KIND_NAMES[k.kind] || k.kind })) : null;
   }
 
   visibleLanes() {

@@ -65,7 +65,10 @@ export class PlayerLink {
       });
     }
     source.addEventListener('open', () => handlers.open());
-    source.onerror = () => handlers.closed();
+    // The stream's own failure, not the show's "error" event, which has data.
+    source.addEventListener('error', (event) => {
+      if (typeof event.data !== 'string') handlers.closed();
+    });
     return source;
   }
 }

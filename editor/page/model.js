@@ -5,10 +5,38 @@
 // ascending by row; a track's keys array is replaced, never changed in
 // place, so the view can cache by it. No DOM.
 
-import { kindFromName, findKey, valueAt } from './sync_curve.js';
+import { kindFromName, findKey, valueAt, KIND_NAMES } from './sync_curve.js';
 
 const INT32_MIN = -2147483648;
 const INT32_MAX = 2147483647;
+
+// The shortest decimal text that reads back as the same single-precision
+// value, as the player's text file would show it.
+export function formatValue(value) {
+  const v = Math.fround(value);
+  for (let digits = 1; digits < 9; ++digits) {
+    const text = String(Number(v.toPrecision(digits)));
+    if (Math.fround(Number(text)) === v) return text;
+  }
+  return String(Number(v.toPrecision(9)));
+}
+
+// A value as it goes to the player: the number with the shortest decimal
+// form of the float it stands for.
+export function wireValue(value) {
+  return Number(formatValue(value));
+}
+
+// Edits as the player takes them: kinds by name, values in their shortest
+// decimal form.
+export function wireEdits(edits) {
+  return edits.map((e) => {
+    const out = { ...e };
+    if (out.kind !== undefined) out.kind = KIND_NAMES[kindFromName(out.kind)] ?? out.kind;
+    if (out.value !== undefined) out.value = wireValue(out.value);
+    return out;
+  });
+}
 
 // The player's GET /api/state answer as the page keeps it.
 export function readState(json) {

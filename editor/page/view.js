@@ -36,7 +36,7 @@ const COLOURS = {
   sectionA: '#1f2740',
   sectionB: '#1d3330',
   sectionEdge: 'rgba(160,180,255,0.35)',
-  sectionText: '#9fb1d9',
+  sectionText: '#c9d6f5',
   curve: '#6fc3ff',
   curveCollapsed: 'rgba(111,195,255,0.5)',
   keyFill: ['#ffd166', '#6fc3ff', '#95e06c', '#ff8fab'],
