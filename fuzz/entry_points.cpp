@@ -264,24 +264,27 @@ int fuzzOneRenderOptions(const uint8_t* data, size_t size) {
   const ParsedRenderOptions parsed = parseRenderOptions(splitAtNul(data, size));
   if (!parsed.error.empty() || parsed.options.help) return 0;
   const RenderOptions& o = parsed.options;
-  // The renderer's range: --frames as given, else [start, end or the music's end).
-  FrameRange range;
-  if (o.framesGiven) {
-    range.first = o.firstFrame;
-    range.count = o.endFrame - o.firstFrame;
-  } else {
-    const double end = o.end >= 0.0 ? o.end : static_cast<double>(kMusicSeconds);
-    if (end <= o.start) return 0;
-    range = framesOf(o.start, end, o.fps);
+  // The renderer's range, first whole, then the shard asked for.
+  RenderOptions whole = o;
+  whole.sharded = false;
+  std::string problem;
+  const FrameRange range = requestedFrames(whole, kMusicSeconds, problem);
+  const double end = o.end >= 0.0 ? o.end : static_cast<double>(kMusicSeconds);
+  if (!o.framesGiven && end > o.start) {
     fuzzCheck(range.first >= 0 && range.count >= 1, "a range of accepted times has frames");
   }
-  if (o.sharded) {
-    const FrameRange piece = shardOf(range, o.shardIndex, o.shardCount);
-    fuzzCheck(piece.count >= 0 && piece.first >= range.first && piece.first + piece.count <= range.first + range.count,
-              "a shard lies within its range");
-    range = piece;
+  if (range.count <= 0) {
+    fuzzCheck(!problem.empty(), "a range without frames says why");
+    return 0;
   }
-  progressLine(range.count / 2, range.count, 0.5);
+  FrameRange chosen = range;
+  if (o.sharded) {
+    chosen = requestedFrames(o, kMusicSeconds, problem);
+    fuzzCheck(chosen.count >= 0 && chosen.first >= range.first &&
+                  chosen.first + chosen.count <= range.first + range.count,
+              "a shard lies within its range");
+  }
+  progressLine(chosen.count / 2, chosen.count, 0.5);
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "render/audio_range.h"
 #include "render/ffmpeg_process.h"
 #include "render/frame_sink.h"
+#include "render/render_plan.h"
 #include "resources/file_utils.h"
 
 int assembleVideo(const RenderOptions& options) {
@@ -22,18 +23,11 @@ int assembleVideo(const RenderOptions& options) {
                  osPath(paths::kMusic).c_str(), music.error.c_str());
     return 2;
   }
-  FrameRange range;
-  if (options.framesGiven) {
-    range.first = options.firstFrame;
-    range.count = options.endFrame - options.firstFrame;
-  } else {
-    const double length = static_cast<double>(music.audio.frameCount()) / music.audio.sampleRate;
-    const double end = options.end >= 0.0 ? options.end : length;
-    if (end <= options.start) {
-      std::fprintf(stderr, "tarvo-render: nothing to assemble: the range starts at or after %.3f s\n", end);
-      return 2;
-    }
-    range = framesOf(options.start, end, options.fps);
+  std::string problem;
+  const FrameRange range = requestedFrames(options, soundtrackSeconds(music.audio), problem);
+  if (range.count <= 0) {
+    std::fprintf(stderr, "tarvo-render: nothing to assemble: %s\n", problem.c_str());
+    return 2;
   }
   for (long long f = range.first; f < range.first + range.count; ++f) {
     std::error_code error;

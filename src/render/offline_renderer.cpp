@@ -17,6 +17,7 @@
 #include "render/frame_hashes.h"
 #include "render/frame_sink.h"
 #include "render/pass_profile.h"
+#include "render/render_plan.h"
 #include "resources/file_utils.h"
 
 namespace {
@@ -48,6 +49,8 @@ class RenderSession {
     clock_ = clockOwner.get();
     clock_->setDriven(true);
     demo_ = std::make_unique<Demo>(std::move(clockOwner));
+    // At scale 1 nothing is remade: the frames are exactly the show's.
+    if (options_.previewScale != 1.0f) demo_->setPreviewScale(options_.previewScale);
     if (!clock_->isOpen()) {
       std::fprintf(stderr, "tarvo-render: the soundtrack %s could not be opened\n", osPath(paths::kMusic).c_str());
       return false;
@@ -76,7 +79,6 @@ class RenderSession {
     return pixels_;
   }
 
-  float musicLength() const { return demo_->music.length; }
   Profiler& profiler() { return demo_->profiler; }
   const DecodedAudio& audio() const { return clock_->decoded(); }
 
@@ -87,24 +89,6 @@ class RenderSession {
   std::unique_ptr<Demo> demo_;
   std::vector<unsigned char> pixels_;
 };
-
-// The frames the options ask for; count 0 (reported) when there are none.
-FrameRange requestedRange(const RenderOptions& options, float musicLength) {
-  FrameRange range;
-  if (options.framesGiven) {
-    range.first = options.firstFrame;
-    range.count = options.endFrame - options.firstFrame;
-  } else {
-    const double end = options.end >= 0.0 ? options.end : static_cast<double>(musicLength);
-    if (end <= options.start) {
-      std::fprintf(stderr, "tarvo-render: nothing to render: the range starts at or after %.3f s\n", end);
-      return range;
-    }
-    range = framesOf(options.start, end, options.fps);
-  }
-  if (options.sharded) range = shardOf(range, options.shardIndex, options.shardCount);
-  return range;
-}
 
 int checkFrames(const RenderOptions& options, RenderSession& session) {
   std::vector<uint8_t> bytes;
@@ -119,8 +103,7 @@ int checkFrames(const RenderOptions& options, RenderSession& session) {
   }
   long long checked = 0;
   long long differing = 0;
-  for (const FrameHash& entry : expected.frames) {
-    if (options.framesGiven && (entry.frame < options.firstFrame || entry.frame >= options.endFrame)) continue;
+  for (const FrameHash& entry : framesToCheck(expected.frames, options)) {
     const uint64_t hash = hashFramePixels(session.render(entry.frame));
     ++checked;
     if (hash != entry.hash) {
@@ -132,6 +115,128 @@ int checkFrames(const RenderOptions& options, RenderSession& session) {
   std::printf("checked %lld frames: %lld differ\n", checked, differing);
   return differing == 0 ? 0 : 1;
 }
+
+// Where each finished frame goes: the sink, the hash file and the pass
+// profile.
+class FrameOutputs {
+ public:
+  FrameOutputs(const RenderOptions& options, const RenderPlan& plan) : options_(options), plan_(plan) {}
+
+  // False (reported) when the sink or the hash file cannot be written.
+  bool open(RenderSession& session) {
+    sink_ = plan_.video ? makeVideoSink(options_.output, session.audio())
+                        : makePngFolderSink(options_.output, plan_.firstFileNumber);
+    if (!sink_->open(plan_.format)) {
+      std::fprintf(stderr, "tarvo-render: %s\n", sink_->error().c_str());
+      return false;
+    }
+    if (!options_.hashesFile.empty()) {
+      hashes_.open(options_.hashesFile, std::ios::binary | std::ios::trunc);
+      if (!hashes_) {
+        std::fprintf(stderr, "tarvo-render: cannot write %s\n", options_.hashesFile.c_str());
+        return false;
+      }
+    }
+    if (options_.profile) {
+      profile_ = std::make_unique<PassProfile>();
+      profile_->attach(session.profiler());
+    }
+    return true;
+  }
+
+  // False (reported) when the sink refuses the frame.
+  bool write(long long frame, const std::vector<unsigned char>& pixels) {
+    if (!sink_->write(pixels)) {
+      std::fprintf(stderr, "\ntarvo-render: %s\n", sink_->error().c_str());
+      return false;
+    }
+    if (hashes_.is_open()) {
+      hashes_ << frameHashLine(frame, options_.fps, hashFramePixels(pixels));
+      hashes_.flush();
+    }
+    return true;
+  }
+
+  bool finish() {
+    if (sink_->finish()) return true;
+    std::fprintf(stderr, "\ntarvo-render: %s\n", sink_->error().c_str());
+    return false;
+  }
+
+  PassProfile* profile() { return profile_.get(); }
+
+ private:
+  const RenderOptions& options_;
+  const RenderPlan& plan_;
+  std::unique_ptr<FrameSink> sink_;
+  std::ofstream hashes_;
+  std::unique_ptr<PassProfile> profile_;
+};
+
+// The progress line on standard error, every half second and at the end.
+class ProgressLine {
+ public:
+  explicit ProgressLine(long long total) : total_(total), started_(std::chrono::steady_clock::now()) {}
+  void frameDone(long long done) {
+    const double elapsed = secondsSince(started_);
+    if (elapsed - lastReport_ < kProgressInterval && done != total_) return;
+    lastReport_ = elapsed;
+    std::fprintf(stderr, "\r%s   ", progressLine(done, total_, elapsed).c_str());
+    std::fflush(stderr);
+  }
+  double elapsed() const { return secondsSince(started_); }
+
+ private:
+  long long total_;
+  std::chrono::steady_clock::time_point started_;
+  double lastReport_ = -kProgressInterval;
+};
+
+struct RangeResult {
+  bool failed = false;       // an output refused a frame (reported)
+  bool interrupted = false;  // keepGoing said stop
+  long long rendered = 0;    // frames handed to the outputs
+};
+
+// Draws the plan's frames in order; frame i is read back while frame i + 1
+// is drawn, then handed on. The last frame drawn, interrupted or not, is
+// handed on too.
+RangeResult renderRange(RenderSession& session, const RenderPlan& plan, FrameOutputs& outputs,
+                        ProgressLine& progress, const std::function<bool()>& keepGoing) {
+  RangeResult result;
+  PassProfile* profile = outputs.profile();
+  double drawSeconds = 0.0;
+  long long drawn = 0;
+  auto handOn = [&](long long i) {
+    const long long frame = plan.frames.first + i;
+    const auto outputStarted = std::chrono::steady_clock::now();
+    if (!outputs.write(frame, session.finishReadBack(frame))) return false;
+    if (profile) profile->frameDone(session.profiler(), drawSeconds, secondsSince(outputStarted));
+    result.rendered = i + 1;
+    progress.frameDone(i + 1);
+    return true;
+  };
+  for (long long i = 0; i < plan.frames.count; ++i) {
+    if (keepGoing && !keepGoing()) {
+      result.interrupted = true;
+      break;
+    }
+    const auto frameStarted = std::chrono::steady_clock::now();
+    session.draw(plan.frames.first + i);
+    session.startReadBack(plan.frames.first + i);
+    drawn = i + 1;
+    if (profile) {
+      glFinish();  // the drawing's own time, for the report
+      drawSeconds = secondsSince(frameStarted);
+    }
+    if (i > 0 && !handOn(i - 1)) {
+      result.failed = true;
+      return result;
+    }
+  }
+  if (drawn > result.rendered && !handOn(drawn - 1)) result.failed = true;
+  return result;
+}
 }  // namespace
 
 int runOfflineRender(const RenderOptions& options, const std::function<bool()>& keepGoing) {
@@ -139,100 +244,25 @@ int runOfflineRender(const RenderOptions& options, const std::function<bool()>& 
   if (!session.open()) return 1;
   if (!options.checkFile.empty()) return checkFrames(options, session);
 
-  const FrameRange range = requestedRange(options, session.musicLength());
-  if (range.count <= 0) {
-    if (options.sharded) {
-      std::fprintf(stderr, "tarvo-render: shard %d/%d of this range holds no frames\n", options.shardIndex,
-                   options.shardCount);
-    }
+  const RenderPlan plan = planRender(options, soundtrackSeconds(session.audio()));
+  if (plan.frames.count <= 0) {
+    std::fprintf(stderr, "tarvo-render: nothing to render: %s\n", plan.problem.c_str());
     return 2;
   }
-  FrameFormat format;
-  format.width = options.width;
-  format.height = options.height;
-  format.fps = options.fps;
-  format.firstFrame = range.first;
-  format.frameCount = range.count;
-
-  std::unique_ptr<FrameSink> sink =
-      options.wantsVideo() ? makeVideoSink(options.output, session.audio())
-                           : makePngFolderSink(options.output, options.globalFrameNames() ? range.first : 0);
-  if (!sink->open(format)) {
-    std::fprintf(stderr, "tarvo-render: %s\n", sink->error().c_str());
-    return 2;
-  }
-  std::ofstream hashes;
-  if (!options.hashesFile.empty()) {
-    hashes.open(options.hashesFile, std::ios::binary | std::ios::trunc);
-    if (!hashes) {
-      std::fprintf(stderr, "tarvo-render: cannot write %s\n", options.hashesFile.c_str());
-      return 2;
-    }
-  }
-
-  std::unique_ptr<PassProfile> profile;
-  if (options.profile) {
-    profile = std::make_unique<PassProfile>();
-    profile->attach(session.profiler());
-  }
-  const auto started = std::chrono::steady_clock::now();
-  double lastReport = -kProgressInterval;
-  long long rendered = 0;
-  bool interrupted = false;
-  long long drawnCount = 0;
-  double drawSeconds = 0.0;
-  // Frame i is read back while frame i + 1 is drawn, then handed on.
-  auto handOn = [&](long long i) {
-    const auto outputStarted = std::chrono::steady_clock::now();
-    const std::vector<unsigned char>& pixels = session.finishReadBack(range.first + i);
-    if (!sink->write(pixels)) {
-      std::fprintf(stderr, "\ntarvo-render: %s\n", sink->error().c_str());
-      return false;
-    }
-    if (hashes.is_open()) {
-      hashes << frameHashLine(range.first + i, options.fps, hashFramePixels(pixels));
-      hashes.flush();
-    }
-    if (profile) profile->frameDone(session.profiler(), drawSeconds, secondsSince(outputStarted));
-    rendered = i + 1;
-    const double elapsed = secondsSince(started);
-    if (elapsed - lastReport >= kProgressInterval || i + 1 == range.count) {
-      lastReport = elapsed;
-      std::fprintf(stderr, "\r%s   ", progressLine(i + 1, range.count, elapsed).c_str());
-      std::fflush(stderr);
-    }
-    return true;
-  };
-  for (long long i = 0; i < range.count; ++i) {
-    if (keepGoing && !keepGoing()) {
-      interrupted = true;
-      break;
-    }
-    const auto frameStarted = std::chrono::steady_clock::now();
-    session.draw(range.first + i);
-    session.startReadBack(range.first + i);
-    drawnCount = i + 1;
-    if (profile) {
-      glFinish();  // the drawing's own time, for the report
-      drawSeconds = secondsSince(frameStarted);
-    }
-    if (i > 0 && !handOn(i - 1)) return 1;
-  }
-  // The last frame drawn, interrupted or not, is kept too.
-  if (drawnCount > rendered && !handOn(drawnCount - 1)) return 1;
-  if (!sink->finish()) {
-    std::fprintf(stderr, "\ntarvo-render: %s\n", sink->error().c_str());
-    return 1;
-  }
-  const double elapsed = secondsSince(started);
-  if (profile) std::fprintf(stderr, "\n%s", profile->report().c_str());
-  if (interrupted) {
-    std::fprintf(stderr, "\ntarvo-render: interrupted after %lld of %lld frames; those are kept in %s\n", rendered,
-                 range.count, options.output.c_str());
+  FrameOutputs outputs(options, plan);
+  if (!outputs.open(session)) return 2;
+  ProgressLine progress(plan.frames.count);
+  const RangeResult result = renderRange(session, plan, outputs, progress, keepGoing);
+  if (result.failed || !outputs.finish()) return 1;
+  const double elapsed = progress.elapsed();
+  if (outputs.profile()) std::fprintf(stderr, "\n%s", outputs.profile()->report().c_str());
+  if (result.interrupted) {
+    std::fprintf(stderr, "\ntarvo-render: interrupted after %lld of %lld frames; those are kept in %s\n",
+                 result.rendered, plan.frames.count, options.output.c_str());
     return kRenderInterruptedExitCode;
   }
   std::fprintf(stderr, "\nrendered %lld frames at %dx%d in %.1f s (%.2f frames per second) to %s\n",
-               range.count, options.width, options.height, elapsed,
-               elapsed > 0.0 ? static_cast<double>(range.count) / elapsed : 0.0, options.output.c_str());
+               plan.frames.count, options.width, options.height, elapsed,
+               elapsed > 0.0 ? static_cast<double>(plan.frames.count) / elapsed : 0.0, options.output.c_str());
   return 0;
 }

@@ -6,106 +6,150 @@
 
 #include "base/number_parsing.h"
 #include "base/text.h"
+#include "demo/preview_scale.h"
 
 namespace {
 constexpr int kMaxFps = 1000;
 constexpr int kMaxSide = 16384;
+
+// Takes one option's value; false when it is refused, with `error` set
+// where the plain "bad value" would not say enough.
+using ValueTaker = bool (*)(const std::string& value, RenderOptions& options, std::string& error);
+
+bool takeSeconds(const char* option, const std::string& value, double& seconds, std::string& error) {
+  if (!parseDouble(value, seconds) || seconds < 0.0) return false;
+  if (seconds > kMaxRenderSeconds) {
+    error = "bad value '" + value + "' for " + option + " (at most " +
+            std::to_string(static_cast<long>(kMaxRenderSeconds)) + " seconds)";
+    return false;
+  }
+  return true;
+}
+
+bool takePath(const std::string& value, std::string& path) {
+  path = value;
+  return !value.empty();
+}
+
+struct ValueOption {
+  const char* name;
+  ValueTaker take;
+};
+
+const ValueOption kValueOptions[] = {
+    {"--output", [](const std::string& v, RenderOptions& o, std::string&) { return takePath(v, o.output); }},
+    {"--start",
+     [](const std::string& v, RenderOptions& o, std::string& e) {
+       o.timesGiven = true;
+       return takeSeconds("--start", v, o.start, e);
+     }},
+    {"--end",
+     [](const std::string& v, RenderOptions& o, std::string& e) {
+       o.timesGiven = true;
+       return takeSeconds("--end", v, o.end, e);
+     }},
+    {"--fps",
+     [](const std::string& v, RenderOptions& o, std::string&) {
+       return parseInt(v, o.fps) && o.fps > 0 && o.fps <= kMaxFps;
+     }},
+    {"--size",
+     [](const std::string& v, RenderOptions& o, std::string&) {
+       const bool ok = parseSize(v, o.width, o.height) && o.width > 0 && o.height > 0 && o.width <= kMaxSide &&
+                       o.height <= kMaxSide;
+       // H.264 in yuv420p needs even sides.
+       return ok && !(o.wantsVideo() && (o.width % 2 != 0 || o.height % 2 != 0));
+     }},
+    {"--frames",
+     [](const std::string& v, RenderOptions& o, std::string&) {
+       o.framesGiven = true;
+       return parseFrameRange(v, o.firstFrame, o.endFrame);
+     }},
+    {"--shard",
+     [](const std::string& v, RenderOptions& o, std::string&) {
+       o.sharded = true;
+       const size_t slash = v.find('/');
+       return slash != std::string::npos && parseInt(v.substr(0, slash), o.shardIndex) &&
+              parseInt(v.substr(slash + 1), o.shardCount) && o.shardCount >= 1 && o.shardIndex >= 0 &&
+              o.shardIndex < o.shardCount;
+     }},
+    {"--encode", [](const std::string& v, RenderOptions& o, std::string&) { return takePath(v, o.encodeFolder); }},
+    {"--hashes", [](const std::string& v, RenderOptions& o, std::string&) { return takePath(v, o.hashesFile); }},
+    {"--check", [](const std::string& v, RenderOptions& o, std::string&) { return takePath(v, o.checkFile); }},
+    {"--preview-scale",
+     [](const std::string& v, RenderOptions& o, std::string& e) {
+       PreviewScaleChoice choice;
+       if (!parsePreviewScale(v, /*allowFit=*/false, choice, e)) return false;
+       o.previewScale = choice.scale;
+       return true;
+     }},
+};
+
+const ValueOption* findValueOption(const std::string& option) {
+  for (const ValueOption& entry : kValueOptions) {
+    if (option == entry.name) return &entry;
+  }
+  return nullptr;
+}
 }  // namespace
 
 bool RenderOptions::wantsVideo() const { return endsWith(output, ".mp4"); }
 
+bool renderOptionTakesValue(const std::string& option) { return findValueOption(option) != nullptr; }
+
+std::string applyRenderOption(const std::string& option, const std::string& value, RenderOptions& options) {
+  const ValueOption* entry = findValueOption(option);
+  if (!entry) return "unknown option '" + option + "'";
+  RenderOptions taken = options;
+  std::string error;
+  if (!entry->take(value, taken, error)) return error.empty() ? "bad value '" + value + "' for " + option : error;
+  options = taken;
+  return "";
+}
+
+std::string renderOptionsConflict(const RenderOptions& o) {
+  if (o.framesGiven && o.timesGiven) return "--frames and --start/--end name the same thing: give one of them";
+  if (!o.encodeFolder.empty() && !o.wantsVideo()) return "--encode needs --output FILE.mp4";
+  if (!o.encodeFolder.empty() && (!o.hashesFile.empty() || !o.checkFile.empty() || o.sharded)) {
+    return "--encode assembles frames already rendered: it takes no --hashes, --check or --shard";
+  }
+  if (!o.encodeFolder.empty() && o.previewScale != 1.0f) {
+    return "--encode assembles frames already rendered: --preview-scale belongs to the render that made them";
+  }
+  if (!o.checkFile.empty() && !o.hashesFile.empty()) {
+    return "--check compares with a hash file; --hashes writes one: give one of them";
+  }
+  if (o.output.empty() && o.checkFile.empty()) return "--output is required";
+  if (o.end >= 0.0 && o.end <= o.start) return "--end must be after --start";
+  if (o.wantsVideo() && (o.width % 2 != 0 || o.height % 2 != 0)) return "a video needs an even width and height";
+  return "";
+}
+
 ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments) {
   ParsedRenderOptions parsed;
   RenderOptions& o = parsed.options;
-  bool startGiven = false;
-  bool endGiven = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& a = arguments[i];
-    if (a == "--help" || a == "-h") {
+    const std::string& option = arguments[i];
+    if (option == "--help" || option == "-h") {
       o.help = true;
       return parsed;
     }
-    if (a == "--profile") {
+    if (option == "--profile") {
       o.profile = true;
       continue;
     }
-    const bool takesValue = a == "--output" || a == "--start" || a == "--end" || a == "--fps" ||
-                            a == "--size" || a == "--frames" || a == "--shard" || a == "--encode" ||
-                            a == "--hashes" || a == "--check";
-    const std::string* taken = takeOptionValue(arguments, i, takesValue, parsed.error);
-    if (!taken) return parsed;
-    const std::string& value = *taken;
-    bool ok = true;
-    if (a == "--output") {
-      o.output = value;
-      ok = !value.empty();
-    } else if (a == "--start" || a == "--end") {
-      const bool isStart = a == "--start";
-      double& seconds = isStart ? o.start : o.end;
-      ok = parseDouble(value, seconds) && seconds >= 0.0;
-      if (isStart) {
-        startGiven = true;
-      } else {
-        endGiven = true;
-      }
-      if (ok && seconds > kMaxRenderSeconds) {
-        parsed.error = "bad value '" + value + "' for " + a + " (at most " +
-                       std::to_string(static_cast<long>(kMaxRenderSeconds)) + " seconds)";
-        return parsed;
-      }
-    } else if (a == "--frames") {
-      ok = parseFrameRange(value, o.firstFrame, o.endFrame);
-      o.framesGiven = true;
-    } else if (a == "--shard") {
-      const size_t slash = value.find('/');
-      ok = slash != std::string::npos && parseInt(value.substr(0, slash), o.shardIndex) &&
-           parseInt(value.substr(slash + 1), o.shardCount) && o.shardCount >= 1 && o.shardIndex >= 0 &&
-           o.shardIndex < o.shardCount;
-      o.sharded = true;
-    } else if (a == "--encode") {
-      o.encodeFolder = value;
-      ok = !value.empty();
-    } else if (a == "--hashes") {
-      o.hashesFile = value;
-      ok = !value.empty();
-    } else if (a == "--check") {
-      o.checkFile = value;
-      ok = !value.empty();
-    } else if (a == "--fps") {
-      ok = parseInt(value, o.fps) && o.fps > 0 && o.fps <= kMaxFps;
-    } else if (a == "--size") {
-      ok = parseSize(value, o.width, o.height) && o.width > 0 && o.height > 0 &&
-           o.width <= kMaxSide && o.height <= kMaxSide;
-      // H.264 in yuv420p needs even sides.
-      if (ok && o.wantsVideo() && (o.width % 2 != 0 || o.height % 2 != 0)) ok = false;
-    }
-    if (!ok) {
-      parsed.error = "bad value '" + value + "' for " + a;
-      return parsed;
-    }
+    const std::string* value = takeOptionValue(arguments, i, renderOptionTakesValue(option), parsed.error);
+    if (!value) return parsed;
+    parsed.error = applyRenderOption(option, *value, o);
+    if (!parsed.error.empty()) return parsed;
   }
-  if (o.framesGiven && (startGiven || endGiven)) {
-    parsed.error = "--frames and --start/--end name the same thing: give one of them";
-  } else if (!o.encodeFolder.empty() && !o.wantsVideo()) {
-    parsed.error = "--encode needs --output FILE.mp4";
-  } else if (!o.encodeFolder.empty() && (!o.hashesFile.empty() || !o.checkFile.empty() || o.sharded)) {
-    parsed.error = "--encode assembles frames already rendered: it takes no --hashes, --check or --shard";
-  } else if (!o.checkFile.empty() && !o.hashesFile.empty()) {
-    parsed.error = "--check compares with a hash file; --hashes writes one: give one of them";
-  } else if (o.output.empty() && o.checkFile.empty()) {
-    parsed.error = "--output is required";
-  } else if (o.end >= 0.0 && o.end <= o.start) {
-    parsed.error = "--end must be after --start";
-  } else if (o.wantsVideo() && (o.width % 2 != 0 || o.height % 2 != 0)) {
-    parsed.error = "a video needs an even width and height";
-  }
+  parsed.error = renderOptionsConflict(o);
   return parsed;
 }
 
 std::string renderUsage() {
   return "usage: tarvo-render --output PATH [--start SECONDS] [--end SECONDS | --frames A:B] [--fps N]\n"
-         "                    [--size WxH] [--shard I/N] [--hashes FILE] [--profile]\n"
-         "       tarvo-render --check FILE [--frames A:B] [--fps N] [--size WxH]\n"
+         "                    [--size WxH] [--preview-scale S] [--shard I/N] [--hashes FILE] [--profile]\n"
+         "       tarvo-render --check FILE [--frames A:B] [--fps N] [--size WxH] [--preview-scale S]\n"
          "       tarvo-render --encode FOLDER --output FILE.mp4 [--start S --end S | --frames A:B] [--fps N]\n"
          "\n"
          "Renders the production in demosrc/norde (relative to the working directory) frame by\n"
@@ -127,6 +171,9 @@ std::string renderUsage() {
          "  --fps N           frames per second (default 60)\n"
          "  --size WxH        size of the rendered frames (default 1920x1080); the final image is\n"
          "                    composed off-screen at this size, whatever the window or screen\n"
+         "  --preview-scale S\n"
+         "                    draw every pass at S times the design size 1920x1080 (S from 0.25\n"
+         "                    to 1, default 1): a quicker, softer draft of the same picture\n"
          "  --hashes FILE     also write one line per frame: frame number, time, hash of its pixels\n"
          "  --check FILE      render the frames a hash file lists and report every frame whose hash\n"
          "                    differs (exit code 1 when any does)\n"
@@ -161,6 +208,32 @@ FrameRange shardOf(const FrameRange& range, int index, int count) {
   piece.first = range.first + boundary(index);
   piece.count = boundary(index + 1LL) - boundary(index);
   return piece;
+}
+
+FrameRange requestedFrames(const RenderOptions& options, double soundtrackSeconds, std::string& problem) {
+  FrameRange range;
+  if (options.framesGiven) {
+    range.first = options.firstFrame;
+    range.count = options.endFrame - options.firstFrame;
+  } else {
+    const double end = options.end >= 0.0 ? options.end : soundtrackSeconds;
+    if (end <= options.start) {
+      char text[96];
+      std::snprintf(text, sizeof text, "the range starts at or after %.3f s", end);
+      problem = text;
+      return {};
+    }
+    range = framesOf(options.start, end, options.fps);
+  }
+  if (options.sharded) {
+    range = shardOf(range, options.shardIndex, options.shardCount);
+    if (range.count <= 0) {
+      problem = "shard " + std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount) +
+                " of this range holds no frames";
+    }
+  }
+  if (range.count <= 0 && problem.empty()) problem = "the range holds no frames";
+  return range;
 }
 
 bool parseFrameRange(const std::string& text, long long& first, long long& end) {

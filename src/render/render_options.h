@@ -25,6 +25,9 @@ struct RenderOptions {
   std::string hashesFile;    // --hashes: one "FRAME TIME HASH" line per frame
   std::string checkFile;     // --check: render the listed frames and compare
   bool profile = false;      // --profile: time every pass
+  bool timesGiven = false;   // --start or --end given
+  // --preview-scale: every pass drawn at this fraction of the design size.
+  float previewScale = 1.0f;
 
   bool wantsVideo() const;
   // PNG files named by the global frame number, so pieces of a range
@@ -37,7 +40,20 @@ struct ParsedRenderOptions {
   std::string error;  // empty when the arguments were valid
 };
 
+// Reads the arguments in order and stops at the first problem: each value
+// through applyRenderOption, then the whole through renderOptionsConflict.
 ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments);
+
+// Whether the option is one that takes a value.
+bool renderOptionTakesValue(const std::string& option);
+
+// One option's value into the options (which hold the earlier arguments: a
+// video's --size must be even once --output names one). Empty when taken,
+// else the reason ("bad value 'X' for --fps"), and the options unchanged.
+std::string applyRenderOption(const std::string& option, const std::string& value, RenderOptions& options);
+
+// Options that do not go together; empty when they do.
+std::string renderOptionsConflict(const RenderOptions& options);
 
 std::string renderUsage();
 
@@ -56,6 +72,12 @@ constexpr long long kMaxFrameNumber = 1LL << 53;  // every such number is exact 
 FrameRange framesOf(double start, double end, int fps);
 // The I-th of N contiguous pieces of the range (sizes differ by at most one).
 FrameRange shardOf(const FrameRange& range, int index, int count);
+
+// The frames the options ask for, of a soundtrack that many seconds long:
+// --frames as given, else [--start, --end or the soundtrack's end) at the
+// frame rate; then the --shard piece of that. Count 0 when there are none,
+// with the reason in `problem` ("the range starts at or after 5.000 s").
+FrameRange requestedFrames(const RenderOptions& options, double soundtrackSeconds, std::string& problem);
 
 // "A:B" frame numbers, 0 <= A < B.
 bool parseFrameRange(const std::string& text, long long& first, long long& end);

@@ -90,3 +90,27 @@ TEST(RenderOptions, HugeTimesAreRefusedAndFrameNumbersStayDefined) {
   EXPECT_EQ(middle.first, 3);
   EXPECT_EQ(middle.count, 3);
 }
+
+TEST(RenderOptions, PreviewScaleIsANumberFromAQuarterToOne) {
+  EXPECT_EQ(parse({"--output", "x"}).options.previewScale, 1.0f);
+  const auto half = parse({"--output", "x", "--preview-scale", "0.5"});
+  ASSERT_EQ(half.error, "");
+  EXPECT_EQ(half.options.previewScale, 0.5f);
+  for (const char* bad : {"0.2", "2", "x", "fit", ""}) {
+    EXPECT_EQ(parse({"--output", "x", "--preview-scale", bad}).error,
+              std::string("bad value '") + bad + "' for --preview-scale (a number from 0.25 to 1)");
+  }
+  // Assembly draws nothing, so a scale there would be silently ignored.
+  EXPECT_NE(parse({"--encode", "f", "--output", "v.mp4", "--preview-scale", "0.5"}).error, "");
+
+  // The parts the parser is made of: one value, then how the options combine.
+  RenderOptions options;
+  EXPECT_EQ(applyRenderOption("--preview-scale", "0.25", options), "");
+  EXPECT_EQ(options.previewScale, 0.25f);
+  EXPECT_EQ(applyRenderOption("--fps", "0", options), "bad value '0' for --fps");
+  EXPECT_EQ(applyRenderOption("--frobnicate", "1", options), "unknown option '--frobnicate'");
+  EXPECT_EQ(renderOptionsConflict(options), "--output is required");
+  EXPECT_EQ(applyRenderOption("--output", "v.mp4", options), "");
+  EXPECT_EQ(applyRenderOption("--size", "641x360", options), "bad value '641x360' for --size");
+  EXPECT_EQ(renderOptionsConflict(options), "");
+}
