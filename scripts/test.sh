@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Installs, builds and runs every test, under xvfb-run when there is no
-# display: the window-free and GL tests in the optimised build; then the
-# player, the renderer and the tests built again with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the window-free tests and every end-to-end
-# test (the real programs on the test production) run with them, leak
-# detection on; then every fuzz target for about 10 seconds. Prints how long
-# each part took.
+# Installs what building and the tests need, builds and runs every test,
+# under xvfb-run when there is no display: the window-free and GL tests in
+# the optimised build; then the player, the renderer and the tests built
+# again with AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# window-free tests and every end-to-end test (the real programs on the test
+# production) run with them, leak detection on; then every fuzz target for
+# about 10 seconds. Prints how long each part took.
 #
 # The end-to-end tests run once, on the sanitized programs: run twice they
 # would take the whole command past 15 minutes on a 2-core machine. To run
@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh build test
 
 jobs="$(nproc)"
 started=$SECONDS

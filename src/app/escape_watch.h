@@ -1,15 +1,14 @@
-// Ends the program within a few tens of milliseconds of an Escape press on
-// the show's window, even while a frame is being drawn. The frame loop sees
-// keys only between frames, and on a software renderer one frame of the show
-// takes a second or more. A thread of its own, on a second connection to the
-// X server, waits for the key; the frame loop still ends the show on Escape
-// itself, and if its orderly teardown has not ended the program kGrace after
-// the press, the watch ends it: one line in the log, then _exit(0). Windows
-// that are not X11 windows are not watched (Escape is then seen between
-// frames). Owns its thread and its X connection; never touches the show.
+// Ends the program the moment Escape is pressed on the show's window, even
+// while a frame is being drawn: the frame loop sees keys only between frames,
+// and on a software renderer one frame of the show takes a second or more. A
+// thread of its own, on a second connection to the X server, waits for the
+// key; on it the program logs one line and ends with _exit(0): nothing of the
+// show needs saving, and the sound and the window end with the process.
+// Windows that are not X11 windows are not watched (Escape is then seen
+// between frames, as always). Owns its thread and its X connection; never
+// touches the show.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,13 +17,10 @@ struct GLWindow;
 
 class EscapeWatch {
  public:
-  // Long enough for a frame on a GPU and the orderly teardown after it.
-  static constexpr std::chrono::milliseconds kGrace{50};
-
   // Watches the X11 window `xWindow` on the display `displayName`; watches
   // nothing when the display cannot be opened.
   EscapeWatch(const std::string& displayName, unsigned long xWindow);
-  // Stops watching: an Escape seen before no longer ends the program.
+  // Stops watching.
   ~EscapeWatch();
   EscapeWatch(const EscapeWatch&) = delete;
   EscapeWatch& operator=(const EscapeWatch&) = delete;
@@ -33,8 +29,6 @@ class EscapeWatch {
 
  private:
   void run();
-  // Waits for the stop signal up to the time given; true when it came.
-  bool stopRequested(std::chrono::milliseconds wait);
 
   void* display_ = nullptr;  // Display*; Xlib's names stay in the .cpp
   unsigned long window_ = 0;
