@@ -18,6 +18,8 @@
 #include "camera/camera_key_file.h"
 #include "camera/camera_matrices.h"
 #include "drawables/spectrum_sampling.h"
+#include "editor/edit_request.h"
+#include "editor/edit_step.h"
 #include "fuzz_input.h"
 #include "gpu/mesh_parser.h"
 #include "gpu/texture_pixels.h"
@@ -288,6 +290,44 @@ int fuzzOneRenderOptions(const uint8_t* data, size_t size) {
   return 0;
 }
 
+int fuzzOneEditRequest(const uint8_t* data, size_t size) {
+  // The production's music is 2368 rows long; edits may reach past it.
+  constexpr int32_t kMaxRow = 2368 + 512;
+  static const std::string kText =
+      "# 0: \"drum\"\ntrack 0\n0s      0       step\n16s     0.003   step  # hit\n\n"
+      "track 5\n0 1 linear\n64 2 2\n# end\n";
+  const std::string body = textOf(data, size);
+  const TransportRequestParse transport = parseTransportRequest(body);
+  if (transport.error.empty()) {
+    const TransportRequest& t = transport.request;
+    fuzzCheck(std::isfinite(t.time) && t.time >= 0.0, "a seek goes to a time");
+    if (t.action == TransportAction::kLoop) fuzzCheck(t.from >= 0.0 && t.from < t.to, "a loop ends after it starts");
+  }
+  const EditRequestParse parsed = parseEditRequest(body, kMaxRow);
+  if (!parsed.error.empty()) {
+    fuzzCheck(parsed.request.edits.empty(), "a refused request holds no edits");
+    return 0;
+  }
+  fuzzCheck(!parsed.request.edits.empty(), "an accepted request edits something");
+  for (const SyncEdit& edit : parsed.request.edits) {
+    fuzzCheck(edit.row >= 0 && edit.row <= kMaxRow && edit.toRow >= 0 && edit.toRow <= kMaxRow, "rows in range");
+    fuzzCheck(std::isfinite(edit.value), "a finite value");
+    fuzzCheck(edit.kind >= kSyncStep && edit.kind <= kSyncRamp, "a known kind");
+  }
+  // What the main thread does next, on the version the request names.
+  const EditStep step = applyEditRequest(parsed.request, kText, parsed.request.version);
+  if (step.status != 200) {
+    fuzzCheck(step.newText.empty() && step.body.find("\"error\"") != std::string::npos, "a refusal says why");
+    fuzzCheck(step.body.find("would not read back") == std::string::npos, "the rewrite keeps the edited keys");
+    return 0;
+  }
+  fuzzCheck(parseSyncText(step.newText).error.empty(), "the rewritten text reads");
+  for (const char* kept : {"# 0: \"drum\"\ntrack 0\n", "\ntrack 5\n", "# end\n"}) {
+    fuzzCheck(step.newText.find(kept) != std::string::npos, "lines no edit names stay");
+  }
+  return 0;
+}
+
 const std::vector<FuzzEntry>& fuzzEntries() {
   static const std::vector<FuzzEntry> entries = {
       {"sync_track", fuzzOneSyncTrack},
@@ -303,6 +343,7 @@ const std::vector<FuzzEntry>& fuzzEntries() {
       {"frame_hashes", fuzzOneFrameHashes},
       {"player_options", fuzzOnePlayerOptions},
       {"render_options", fuzzOneRenderOptions},
+      {"edit_request", fuzzOneEditRequest},
   };
   return entries;
 }

@@ -27,6 +27,8 @@ int fuzzOneFrameHashes(const uint8_t* data, size_t size);    // tarvo-render --c
 // Argument lists, one argument per NUL-separated part.
 int fuzzOnePlayerOptions(const uint8_t* data, size_t size);
 int fuzzOneRenderOptions(const uint8_t* data, size_t size);
+// The sync editor's request bodies (edit and transport JSON).
+int fuzzOneEditRequest(const uint8_t* data, size_t size);
 
 struct FuzzEntry {
   std::string name;  // the folder of its inputs under fuzz/corpus and fuzz/regressions

@@ -69,6 +69,22 @@ std::string trackLabel(const std::vector<std::string>& block, const std::string&
   return name;
 }
 
+}  // namespace
+
+// Whether the gaps between the key line's words are spaces only (a tab
+// makes byte columns meaningless); `padded` is set when one is wider than
+// one space.
+bool SyncDocument::paddedWithSpaces(const Line& line, bool& padded) {
+  for (int gap = 0; gap < 2; ++gap) {
+    const size_t from = line.end[gap];
+    const size_t to = line.start[gap + 1];
+    if (line.text.find_first_not_of(' ', from) < to) return false;
+    if (to - from > 1) padded = true;
+  }
+  return true;
+}
+
+namespace {
 using KeyModel = std::map<std::string, std::map<int32_t, SyncKey>>;
 
 bool sameKeys(const std::vector<SyncKey>& a, const std::map<int32_t, SyncKey>& b) {
@@ -250,13 +266,16 @@ SyncDocument::KeyWords SyncDocument::wordsOf(const Line& line) const {
   words.separators[1] = line.text.substr(line.end[1], line.start[2] - line.end[1]);
   words.ownSeparators = true;
   words.suffix = line.text.substr(line.end[2]);
+  bool padded = false;
+  words.ownColumns = paddedWithSpaces(line, padded) && padded;
+  for (int i = 0; i < 3; ++i) words.columns[i] = line.start[i];
   return words;
 }
 
 void SyncDocument::layOut(Line& line, const KeyWords& words, const Line* before, const Line* after) const {
   // Aligned neighbours: the ones there are share their column starts, and
   // at least one of them is padded with spaces (single spaces everywhere
-  // are no alignment to keep).
+  // are no alignment to keep). Without them a line keeps its own columns.
   std::optional<std::vector<size_t>> columns;
   bool padded = false;
   bool agree = true;
@@ -265,14 +284,10 @@ void SyncDocument::layOut(Line& line, const KeyWords& words, const Line* before,
     const std::vector<size_t> starts = {neighbour->start[0], neighbour->start[1], neighbour->start[2]};
     if (columns && *columns != starts) agree = false;
     columns = starts;
-    for (int gap = 0; gap < 2; ++gap) {
-      const size_t from = neighbour->end[gap];
-      const size_t to = neighbour->start[gap + 1];
-      if (neighbour->text.find_first_not_of(' ', from) < to) agree = false;  // a tab: columns in bytes mean nothing
-      if (to - from > 1) padded = true;
-    }
+    agree = agree && paddedWithSpaces(*neighbour, padded);
   }
   if (!agree || !padded) columns.reset();
+  if (!columns && words.ownColumns) columns = {words.columns[0], words.columns[1], words.columns[2]};
   const Line* model = before != nullptr ? before : after;
 
   std::string text = words.prefix;

@@ -74,9 +74,14 @@ class SyncDocument {
     std::string prefix;             // blanks before the row
     std::string separators[2];      // between the words, when the line keeps its own
     bool ownSeparators = false;
+    // The column starts of the line's own words when it was laid out in
+    // padded columns: kept when no aligned neighbour says otherwise.
+    bool ownColumns = false;
+    size_t columns[3] = {};
     std::string suffix;             // after the kind: blanks and a comment
   };
 
+  static bool paddedWithSpaces(const Line& line, bool& padded);
   std::string applyOne(const SyncEdit& edit);
   int headerOf(const std::string& track) const;
   std::vector<size_t> keyLinesOf(const std::string& track) const;

@@ -6,6 +6,8 @@
 // handlers. A failed reload keeps the last good resource and its error
 // stands until a later save of that file succeeds. Log lines and the error
 // name files as the operating system spells them, so editors can open them.
+// The sync editor's writes of sync.txt come through here too, and reload
+// the way a save does.
 #pragma once
 
 #include <chrono>
