@@ -7,6 +7,7 @@
 import { PlayerLink } from './link.js';
 import { EditChannel } from './edit_channel.js';
 import { UndoStack } from './undo.js';
+import { TransportQueue, playheadMatches } from './transport.js';
 import {
   readState, applyEdits, formatValue, wireEdits, keyAt, trackValueAt, selectionKey, parseSelectionKey, selectedKeys,
   moveEdits, deleteEdits, kindEdits, copyKeys, pasteEdits, sectionAt,
@@ -21,7 +22,9 @@ import { findKey, KIND_NAMES } from './sync_curve.js';
 const UNDO_STEPS = 500;
 const DRAG_THRESHOLD_PX = 3;
 const FINE_DRAG = 0.1;
-const OPTIMISTIC_MS = 300;
+// How long the page keeps its own playhead when the player's events do not
+// come to agree with a request (one the player clamped, say).
+const EXPECT_MS = 3000;
 const PREDICT_LIMIT_S = 0.15;
 const SCRUB_INTERVAL_MS = 50;
 const USER_SCROLL_HOLD_MS = 2500;
@@ -47,7 +50,11 @@ class EditorApp {
     this.clipboard = null;
     this.loop = null;
     this.playhead = { time: 0, paused: true, looping: false, receivedAt: performance.now() };
-    this.localPlayheadUntil = 0;
+    this.expected = null;
+    this.transports = new TransportQueue((body) => this.link.transport(body), (body, reason) => {
+      this.expected = null;
+      this.say(`transport refused: ${reason}`);
+    });
     this.playheadEvents = 0;
     this.announcedVersion = undefined;
     this.refusal = null;
@@ -171,7 +178,12 @@ class EditorApp {
 
   onPlayhead(data) {
     this.playheadEvents += 1;
-    if (performance.now() < this.localPlayheadUntil) return;
+    // Events from before the player took the page's last request would move
+    // the playhead back: they are passed over until one shows its outcome.
+    if (this.expected) {
+      if (performance.now() < this.expected.until && !playheadMatches(this.expected, data)) return;
+      this.expected = null;
+    }
     this.playhead = { time: data.time, paused: !!data.paused, looping: !!data.looping, receivedAt: performance.now() };
     if (!data.looping && this.loop) {
       this.loop = null;
@@ -281,18 +293,14 @@ class EditorApp {
   // ---- transport ----
 
   transport(body) {
-    this.link.transport(body).then(
-      (answer) => {
-        if (answer.status !== 200) this.say(`transport refused: ${(answer.body && answer.body.error) || answer.status}`);
-      },
-      (error) => this.say(`the player could not be reached (${error.message})`),
-    );
+    this.transports.request(body);
   }
 
   // Shown at once, before the player's own playhead confirms it.
   localPlayhead(change) {
-    this.playhead = { ...this.playhead, time: this.playheadTime(), ...change, receivedAt: performance.now() };
-    this.localPlayheadUntil = performance.now() + OPTIMISTIC_MS;
+    const now = performance.now();
+    this.playhead = { ...this.playhead, time: this.playheadTime(), ...change, receivedAt: now };
+    this.expected = { ...(this.expected && now < this.expected.until ? this.expected : {}), ...change, until: now + EXPECT_MS };
     this.requestFrame();
   }
 
@@ -317,12 +325,14 @@ class EditorApp {
     if (!(to > from)) return;
     this.loop = { from, to };
     this.transport({ action: 'loop', from, to });
+    this.localPlayhead({ looping: true });
     this.invalidate();
   }
 
   clearLoop() {
     this.loop = null;
     this.transport({ action: 'clearLoop' });
+    this.localPlayhead({ looping: false });
     this.invalidate();
   }
 
