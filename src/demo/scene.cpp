@@ -18,6 +18,16 @@ constexpr int kParticleCount = 10;
 constexpr int kBinaryCount = kGridSize * kGridSize;
 constexpr float kWireWidth = 0.5f;  // pixels of the design size
 
+// A driver draws smooth lines no thinner than its minimum width: a wire
+// asked for thinner covers more of the picture than it should. The share of
+// the drawn width that a wire of `width` pixels should cover, relative to the
+// full-size wire, so that a smaller preview fades its wires as much as they
+// thicken. Exactly 1 at full size.
+float wireCoverage(float width, float minimumWidth) {
+  const float fullSize = kWireWidth / std::max(kWireWidth, minimumWidth);
+  return width / std::max(width, minimumWidth) / fullSize;
+}
+
 const vec4& pointAt(const SpectrumTerrain& terrain, int row, int column) {
   return terrain.points[static_cast<size_t>(row * kGridSize + column)];
 }
@@ -38,6 +48,9 @@ void Scene::setUp(ResourceRegistry& registry, float time, const SpectrumView& sp
   genCircles.create("genCircles", kParticleCount);
   quadBinary.create("quadBinary", kBinaryCount);
   peakTexture.create(kPeakTextureWidth);
+  GLfloat lineWidths[2] = {0.0f, 0.0f};
+  glGetFloatv(GL_SMOOTH_LINE_WIDTH_RANGE, lineWidths);
+  minimumLineWidth_ = lineWidths[0];
 
   highPoints.reserve(static_cast<size_t>(kHighPointsPerPeak) * kGridSize);
   terrain.fill(time, spectrum);
@@ -151,7 +164,8 @@ void Scene::draw(const FrameValues& frame) {
   // Wire grid over it.
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glEnable(GL_LINE_SMOOTH);
-  glLineWidth(kWireWidth * previewScale);
+  const float wireWidth = kWireWidth * previewScale;
+  glLineWidth(wireWidth);
   glDisable(GL_CULL_FACE);
   depthOn();
   blendAlpha();
@@ -160,6 +174,7 @@ void Scene::draw(const FrameValues& frame) {
     setUniform1f("time", time);
     setUniform3f("lightPos", v[kLightX], v[kLightY], v[kLightZ]);
     setUniform1f("wireAmplitude", v[kWireAmplitude]);
+    setUniform1f("wireCoverage", wireCoverage(wireWidth, minimumLineWidth_));
     setUniform1f("bgColor", v[kBackgroundGrey]);
     setUniform1f("drumFFT", drumFFT);
     setUniform1f("drumMultiplier", v[kDrumMultiplier]);

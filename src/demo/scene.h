@@ -72,4 +72,5 @@ class Scene {
   mat4 worldMatrix;
   mat4 mirrorMatrix;
   mat4 normalMatrix;
+  float minimumLineWidth_ = 0.0f;  // the driver's thinnest smooth line
 };

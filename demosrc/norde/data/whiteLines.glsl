@@ -23,6 +23,9 @@ uniform vec3 eyePos;
 uniform vec3 lightPos;
 uniform float time;
 uniform float wireAmplitude;
+// How much of a drawn line a wire covers: 1 at full size, less where a
+// preview asks for lines thinner than the driver draws them.
+uniform float wireCoverage;
 uniform float bgColor;
 uniform float drumFFT;
 uniform float drumMultiplier;
@@ -50,6 +53,6 @@ void main()
     float fog = 1.0 - exp(-dist / 2200.0);
     colour = mix(colour, sky, fog);
     float edges = smoothstep(-1536.0, -1250.0, worldPos.z) * smoothstep(1524.0, 1250.0, worldPos.z);
-    float alpha = clamp(wireAmplitude, 0.0, 1.0) * edges * (1.0 - fog * 0.8);
+    float alpha = clamp(wireAmplitude, 0.0, 1.0) * edges * (1.0 - fog * 0.8) * wireCoverage;
     gl_FragColor = vec4(colour, alpha);
 }
