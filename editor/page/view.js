@@ -187,19 +187,25 @@ export class TimelineView {
     const ctx = this.ctx;
     const a = areas(this.width, this.height);
     ctx.setTransform(this.ratio, 0, 0, this.ratio, 0, 0);
-    ctx.fillStyle = COLOURS.background;
-    ctx.fillRect(0, 0, a.width, a.height);
 
     const firstTime = scene.view.start;
     const lastTime = xToTime(scene.view, a.timeWidth);
     const rps = scene.rowsPerSecond;
 
-    // Lanes: background bands, then (clipped to the lane area) the grid,
-    // sections, loop, curves and keys, then the names on top of the header.
+    // Lanes: background bands (each pixel is filled once: the canvas is
+    // opaque and every area paints its own background), then (clipped to
+    // the lane area) the grid, sections, loop, curves and keys, then the
+    // header, ruler and spectrum around them.
     const visible = this.visibleLanes(scene, a);
+    let bottom = a.lanesTop;
     for (const v of visible) {
       ctx.fillStyle = v.lane.track === scene.selectedTrack ? COLOURS.laneSelected : v.index % 2 ? COLOURS.laneOdd : COLOURS.laneEven;
-      ctx.fillRect(0, v.top, a.width, v.lane.h);
+      ctx.fillRect(a.timeLeft, v.top, a.timeWidth, v.lane.h);
+      bottom = v.top + v.lane.h;
+    }
+    if (bottom < a.lanesBottom) {
+      ctx.fillStyle = COLOURS.background;
+      ctx.fillRect(a.timeLeft, bottom, a.timeWidth, a.lanesBottom - bottom);
     }
 
     ctx.save();
@@ -248,6 +254,8 @@ export class TimelineView {
 
   drawSections(ctx, scene, a, firstTime, lastTime) {
     const sections = scene.sections;
+    ctx.fillStyle = COLOURS.header;
+    ctx.fillRect(0, RULER_HEIGHT, a.timeWidth, SECTION_HEIGHT);
     ctx.font = '11px sans-serif';
     ctx.textBaseline = 'middle';
     for (let i = 0; i < sections.length; ++i) {
@@ -263,7 +271,11 @@ export class TimelineView {
       ctx.fillRect(x0, RULER_HEIGHT, x1 - x0, SECTION_HEIGHT);
       ctx.fillStyle = COLOURS.sectionEdge;
       ctx.fillRect(Math.round(x0), RULER_HEIGHT, 1, a.lanesBottom - RULER_HEIGHT);
-      ctx.fillText(sections[i].name, Math.max(x0, 0) + 4, RULER_HEIGHT + SECTION_HEIGHT / 2);
+      const textX = Math.max(x0, 0) + 4;
+      if (x1 - textX > 8) {
+        ctx.fillStyle = COLOURS.sectionText;
+        ctx.fillText(sections[i].name, textX, RULER_HEIGHT + SECTION_HEIGHT / 2, x1 - textX - 4);
+      }
     }
   }
 
