@@ -31,17 +31,23 @@ for tool in cmake objdump readelf strip ldd tar gzip git; do
   command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing (bash scripts/install-deps.sh build installs what building needs)"
 done
 
-version="$(git describe --tags --always --dirty)"
-name="norde-$version"
 build="$root/build-release"
-archive="$root/dist/$name-linux-x86_64.tar.gz"
 
-echo "release.sh: building $name in build-release/"
+echo "release.sh: building the player in build-release/ ($(git describe --tags --always --dirty))"
 rm -rf "$build"
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARVO_RELEASE=ON -DTARVO_BUILD_TESTS=OFF \
   -DTARVO_BENCH=OFF >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; fail "cmake could not configure the build"; }
 cmake --build "$build" --target tarvo tarvo-render -j"$(nproc)"
+
+# The version is the one the player prints: git describe --tags --always
+# --dirty when the build was configured (the checkout may have moved since).
+reported="$("$build/tarvo" --version)"
+version="${reported#tarvo }"
+[ -n "$version" ] && [ "$version" != "$reported" ] && [ "$version" != "unknown" ] ||
+  fail "the player does not know its version ('$reported'): is this a git checkout?"
+name="norde-$version"
+archive="$root/dist/$name-linux-x86_64.tar.gz"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -183,6 +189,11 @@ cat >"$stage/norde" <<'EOF'
 # Arguments go to the player (./norde --help lists them).
 here=$(dirname -- "$0") || exit 1
 cd -- "$here" || exit 1
+# malloc in transparent huge pages: a software GL driver keeps hundreds of
+# megabytes of render targets in the player's memory, and the kernel takes
+# huge pages back several times faster when the show ends on Escape.
+GLIBC_TUNABLES="glibc.malloc.hugetlb=1${GLIBC_TUNABLES:+:$GLIBC_TUNABLES}"
+export GLIBC_TUNABLES
 exec ./bin/tarvo "$@"
 EOF
 chmod 755 "$stage/norde"

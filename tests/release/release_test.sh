@@ -145,6 +145,11 @@ make_root() {
     tail -n 30 "$work/apt.log" >&2
     fail "the packages did not install in the root (log above)"
   fi
+  # Debian 12's libsndfile (under PulseAudio's client library) brings
+  # libmpg123 along; Ubuntu 22.04's does not. Out it goes, so that only the
+  # archive's copy can serve the player (and libsndfile).
+  chroot "$dir" dpkg --purge --force-depends libmpg123-0 >>"$work/apt.log" 2>&1 ||
+    { tail -n 10 "$work/apt.log" >&2; fail "libmpg123 could not be taken out of the root"; }
   chroot "$dir" useradd -m -u "$party_uid" -s /bin/sh party
   unmount_system
 }
@@ -154,16 +159,18 @@ step "building the archive"
 bash scripts/release.sh | tee "$work/release.txt"
 archive="$(tail -n 1 "$work/release.txt")"
 [ -f "$archive" ] || fail "scripts/release.sh made no archive"
-version="$(git -C "$repo" describe --tags --always --dirty)"
-folder="norde-$version"
-case "$(basename "$archive")" in
-  "$folder-linux-x86_64.tar.gz") ;;
-  *) fail "the archive is named $(basename "$archive"), expected $folder-linux-x86_64.tar.gz" ;;
-esac
-[ "$(tar -tzf "$archive" | cut -d/ -f1 | sort -u)" = "$folder" ] || fail "the archive holds more than the one folder $folder"
+folder="$(tar -tzf "$archive" | cut -d/ -f1 | sort -u)"
+[ "$(wc -l <<<"$folder")" -eq 1 ] || fail "the archive holds more than one folder: $(echo $folder)"
+version="${folder#norde-}"
+[ "$folder" = "norde-$version" ] && [ -n "$version" ] || fail "the archive's folder is $folder, not norde-VERSION"
+[ "$(basename "$archive")" = "$folder-linux-x86_64.tar.gz" ] ||
+  fail "the archive is named $(basename "$archive"), expected $folder-linux-x86_64.tar.gz"
+# The version is what git describe said of this checkout: its commit is here.
+git -C "$repo" cat-file -e "$(sed 's/-dirty$//; s/.*-g//' <<<"$version")^{commit}" 2>/dev/null ||
+  fail "the archive's version $version names no commit of this checkout"
 
 # --- the clean root --------------------------------------------------------------
-recipe="bookworm minbase $(apt_mirror) uid=$party_uid ${ROOT_PACKAGES[*]}"
+recipe="bookworm minbase $(apt_mirror) uid=$party_uid ${ROOT_PACKAGES[*]} -libmpg123-0"
 key="$(printf '%s' "$recipe" | sha256sum | cut -c1-12)"
 if [ "$fresh" -eq 1 ]; then
   lower="$work/pristine"
@@ -205,12 +212,12 @@ install -o "$party_uid" -g "$party_uid" -m 644 "$archive" "$rootfs/home/party/no
 install -d -o "$party_uid" -g "$party_uid" -m 700 "$rootfs/run/user/$party_uid"
 install -d -m 1777 "$rootfs/tmp/.X11-unix"
 
-# Runs a command in the root as the party user, with a plain environment.
-as_party() {
-  chroot --userspec="$party_uid:$party_uid" "$rootfs" /usr/bin/env -i HOME=/home/party USER=party LOGNAME=party \
-    PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 DISPLAY=":$display_number" \
-    XDG_RUNTIME_DIR="/run/user/$party_uid" "$@"
-}
+# A command in the root as the party user, with a plain environment. Used
+# as a plain command (not a function) where $! must be the program's pid.
+party=(chroot --userspec="$party_uid:$party_uid" "$rootfs" /usr/bin/env -i HOME=/home/party USER=party
+  LOGNAME=party PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 DISPLAY=":$display_number"
+  XDG_RUNTIME_DIR="/run/user/$party_uid")
+as_party() { "${party[@]}" "$@"; }
 
 step "unpacking as an ordinary user into \"$demos\""
 as_party tar -xzf /home/party/norde.tar.gz -C "$demos" || fail "the archive did not unpack"
@@ -232,7 +239,7 @@ reported="$(as_party sh -c 'cd "$1" && ./norde --version' sh "$dir")"
 step "./norde --version: $reported"
 
 # --- a display -------------------------------------------------------------------
-as_party Xvfb ":$display_number" -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp >"$work/xvfb.txt" 2>&1 &
+"${party[@]}" Xvfb ":$display_number" -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp >"$work/xvfb.txt" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do
   as_party xdotool getdisplaygeometry >/dev/null 2>&1 && break
@@ -244,7 +251,7 @@ as_party xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb is not answeri
 # Starts the show from the home folder through the launcher's full path;
 # sets player_pid. The launcher and sh exec, so the pid is the player's.
 start_show() {  # start_show CONSOLE_FILE
-  as_party sh -c 'cd /home/party && exec "$1/norde"' sh "$dir" >"$1" 2>&1 &
+  "${party[@]}" sh -c 'cd /home/party && exec "$1/norde"' sh "$dir" >"$1" 2>&1 &
   player_pid=$!
 }
 
@@ -296,7 +303,7 @@ case "$sockets" in
 esac
 
 key_started=$EPOCHREALTIME
-as_party xdotool keydown Escape
+as_party xdotool keydown --delay 0 Escape
 key_sent=$EPOCHREALTIME
 status=0
 wait "$player_pid" || status=$?
@@ -311,8 +318,8 @@ awk -v t="$key_to_exit_ms" -v max="$max_key_to_exit_ms" 'BEGIN { exit !(t < max)
 last="$(tail -n 1 "$log")"
 case "$last" in
   "Rydd minnet ditt sjael") step "the log ends with the music player's farewell" ;;
-  "Escape: the show ends now, without finishing the frame in progress")
-    step "the log ends with the Escape watch's line (the frame in progress was left unfinished)" ;;
+  "Escape: the show ends at once")
+    step "the log ends with the Escape watch's line: the show ended at once" ;;
   *) fail "the log does not end with the farewell or the Escape line but with: $last" ;;
 esac
 
