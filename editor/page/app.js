@@ -142,7 +142,6 @@ class EditorApp {
       if (this.channel.idle()) {
         this.setState(readState(json));
         this.channel.reset(this.state.version);
-        this.reloads = (this.reloads || 0) + 1;
       } else {
         this.reloadWanted = true;
       }
@@ -584,13 +583,19 @@ class EditorApp {
       e.target.blur();
     });
     for (const [id, which] of [['key-row', 'row'], ['key-value', 'value']]) {
+      // A field left with Tab or a click keeps what was typed, as Enter does.
+      $(id).addEventListener('change', () => {
+        if (!this.abandoning) this.commitField(which);
+      });
       $(id).addEventListener('keydown', (e) => {
         if (e.key === 'Enter') {
           this.commitField(which);
           e.target.blur();
         } else if (e.key === 'Escape') {
-          this.updateFields();
+          this.abandoning = true;
           e.target.blur();
+          this.abandoning = false;
+          this.updateFields();
         }
       });
     }
