@@ -357,6 +357,8 @@ export class TimelineView {
     }
   }
 
+  // Names, then labels: each font is set once, since setting one costs
+  // more than drawing a line of text.
   drawHeader(ctx, scene, a, visible) {
     ctx.fillStyle = COLOURS.header;
     ctx.fillRect(0, RULER_HEIGHT, a.timeLeft, a.lanesBottom - RULER_HEIGHT);
@@ -365,23 +367,27 @@ export class TimelineView {
     ctx.rect(0, a.lanesTop, a.timeLeft, a.lanesBottom - a.lanesTop);
     ctx.clip();
     ctx.textBaseline = 'middle';
+    const middle = (v) => (v.lane.collapsed ? v.top + v.lane.h / 2 : v.top + 14);
+    const selected = visible.find((v) => v.lane.track === scene.selectedTrack);
+    if (selected) {
+      ctx.fillStyle = COLOURS.laneSelected;
+      ctx.fillRect(0, selected.top, a.timeLeft, selected.lane.h);
+    }
+    ctx.fillStyle = COLOURS.headerText;
+    ctx.font = '12px sans-serif';
     for (const v of visible) {
-      const selected = v.lane.track === scene.selectedTrack;
-      if (selected) {
-        ctx.fillStyle = COLOURS.laneSelected;
-        ctx.fillRect(0, v.top, a.timeLeft, v.lane.h);
-      }
-      const mark = v.lane.collapsed ? '▸' : '▾';
-      ctx.font = selected ? 'bold 12px sans-serif' : '12px sans-serif';
-      ctx.fillStyle = COLOURS.headerText;
-      const mid = v.lane.collapsed ? v.top + v.lane.h / 2 : v.top + 14;
-      ctx.fillText(`${mark} ${v.track.name}`, 6, mid);
-      if (v.track.label) {
-        ctx.fillStyle = COLOURS.labelText;
-        ctx.font = '11px sans-serif';
-        const x = v.lane.collapsed ? 50 : 18;
-        ctx.fillText(v.track.label, x, v.lane.collapsed ? mid : mid + 16, a.timeLeft - x - 4);
-      }
+      if (v !== selected) ctx.fillText(`${v.lane.collapsed ? '▸' : '▾'} ${v.track.name}`, 6, middle(v));
+    }
+    if (selected) {
+      ctx.font = 'bold 12px sans-serif';
+      ctx.fillText(`${selected.lane.collapsed ? '▸' : '▾'} ${selected.track.name}`, 6, middle(selected));
+    }
+    ctx.fillStyle = COLOURS.labelText;
+    ctx.font = '11px sans-serif';
+    for (const v of visible) {
+      if (!v.track.label) continue;
+      const x = v.lane.collapsed ? 50 : 18;
+      ctx.fillText(v.track.label, x, v.lane.collapsed ? middle(v) : middle(v) + 16, a.timeLeft - x - 4);
     }
     ctx.restore();
     ctx.fillStyle = COLOURS.barLine;
