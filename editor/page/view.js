@@ -385,7 +385,8 @@ export class TimelineView {
     ctx.fillStyle = COLOURS.labelText;
     ctx.font = '11px sans-serif';
     for (const v of visible) {
-      if (!v.track.label) continue;
+      // The player gives a track without a label its name as the label.
+      if (!v.track.label || v.track.label === v.track.name) continue;
       const x = v.lane.collapsed ? 50 : 18;
       ctx.fillText(v.track.label, x, v.lane.collapsed ? middle(v) : middle(v) + 16, a.timeLeft - x - 4);
     }
