@@ -40,12 +40,12 @@ class LiveSession {
   using Clock = std::chrono::steady_clock;
 
   // After the demo is built: reads the section table, mutes, seeks to the
-  // start, sets the preview scale, and in live mode starts watching and
-  // bakes the display's font.
+  // start, sets the preview scale, and in live mode starts watching, bakes
+  // the display's font and starts the sync editor's service.
   LiveSession(Demo& demo, const LiveSettings& settings);
 
-  // Before the frame: keys, reloads, the preview scale, the loop and the
-  // hold at the end.
+  // Before the frame: keys, reloads, the sync editor's requests, the
+  // preview scale, the loop and the hold at the end.
   void beforeFrame();
   // The frame: the demo's, or in live mode, while paused and nothing that
   // shows has changed, the kept picture presented again. False once the
@@ -55,7 +55,7 @@ class LiveSession {
   bool keepsGoingAfterEnd() const { return settings_.live || settings_.hasLoop; }
   // After the frame, before the swap: the display, on the window.
   void drawOverlay(int width, int height);
-  // After the swap: reload latencies.
+  // After the swap: reload and edit latencies, the editor's playhead.
   void framePresented();
 
   Transport& transport() { return transport_; }
