@@ -1,5 +1,7 @@
 #include "live/live_session.h"
 
+#include <thread>
+
 #include "audio/music_sections.h"
 #include "base/keys.h"
 #include "base/log.h"
@@ -17,6 +19,9 @@ constexpr double kSmoothing = 1.0 / 20.0;
 // While the window is being resized the passes follow at most this often.
 constexpr std::chrono::milliseconds kFitInterval{250};
 constexpr int kCountersKey = 'N';
+// A kept picture is presented again about this often: smooth for the display
+// and the free camera, idle in between.
+constexpr std::chrono::microseconds kKeptPictureInterval{1000000 / 120};
 
 int windowWidth() { return static_cast<int>(screenWidth); }
 int windowHeight() { return static_cast<int>(screenHeight); }
@@ -127,7 +132,12 @@ bool LiveSession::frame() {
   // would show differs from the kept picture.
   const FrameValues values = demo_.Step();
   const PictureState state = pictureState();
-  if (transport_.paused() && state == keptState_ && keptPicture_.present(state.width, state.height)) {
+  if (transport_.paused() && state == keptState_ && keptPicture_.holds(state.width, state.height)) {
+    // Nothing to draw: at most kKeptPictureRate presents a second, sleeping
+    // between them, so a paused show leaves the machine to the author.
+    std::this_thread::sleep_until(lastKeptPresent_ + kKeptPictureInterval);
+    lastKeptPresent_ = Clock::now();
+    keptPicture_.present(state.width, state.height);
     demo_.profiler.ReportOnKey();
     return !demo_.musicEnded();
   }

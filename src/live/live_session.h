@@ -108,6 +108,7 @@ class LiveSession {
   // The paused picture: a copy of the last drawn one and what it showed.
   ScreenCopy keptPicture_;
   PictureState keptState_;
+  Clock::time_point lastKeptPresent_;
   long long framesPresented_ = 0;
   long long scenesDrawn_ = 0;
 
