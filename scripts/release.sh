@@ -198,7 +198,6 @@ exec ./bin/tarvo "$@"
 EOF
 chmod 755 "$stage/norde"
 
-gl_line="OpenGL 2.1 or later, compatibility profile, with framebuffer objects and float textures (every driver of the last decade: Mesa, NVIDIA, AMD, Intel)"
 cat >"$stage/README.txt" <<EOF
 norde $version
 $(printf '%*s' $((6 + ${#version})) '' | tr ' ' '=')
@@ -211,15 +210,18 @@ Credits
   Code, music, pictures and sync: the tarvo project. The soundtrack is
   synthesised note by note by the project's own generator; the title cards
   are set in DejaVu Sans (Bitstream Vera licence).
-  Bundled libraries (lib/, licences in licenses/): $(cd "$stage/lib" && ls | sed 's/\.so.*//' | tr '\n' ' ' | sed 's/ $//').
+  Bundled libraries (lib/; their licences are in licenses/):
+$(cd "$stage/lib" && ls | sed 's/\.so.*//' | tr '\n' ' ' | sed 's/ $//' | fold -s -w 72 | sed 's/ *$//; s/^/    /')
 
 What it needs
-  - Linux on x86-64 with glibc $max_glibc or newer (Ubuntu 22.04, Debian 12 and later);
-    this build needs GLIBC_$floor.
-  - An X11 desktop (on Wayland through XWayland) with a GL driver:
-    $gl_line.
-  - Sound through PulseAudio, PipeWire or ALSA; without a sound device the show
-    plays silently in real time.
+  - Linux on x86-64 with glibc $floor or newer (Ubuntu 22.04, Debian 12 and
+    later have it).
+  - An X11 desktop (on Wayland through XWayland) with a GL driver that
+    offers OpenGL 2.1 or later in a compatibility profile, with framebuffer
+    objects and float textures: any Mesa, NVIDIA, AMD or Intel driver of the
+    last decade.
+  - Sound through PulseAudio, PipeWire or ALSA; without a sound device the
+    show plays silently in real time.
   Everything else is in this folder. Nothing is installed; it writes only its
   log, output2.txt, into this folder (in a read-only folder the log goes to
   the console).
