@@ -283,7 +283,9 @@ export class TimelineView {
     const rps = scene.rowsPerSecond;
     const pxPerRow = scene.view.pxPerSecond / rps;
     const bar = scene.rowsPerBar;
-    const step = tickRows(pxPerRow, 10);
+    // Lines at least 20 pixels apart: each full-height line costs as much to
+    // fill as a whole lane's background.
+    const step = tickRows(pxPerRow, 20);
     const firstRow = Math.floor(firstTime * rps / step) * step;
     const lastRow = Math.ceil(lastTime * rps);
     const h = a.lanesBottom - a.lanesTop;
