@@ -253,6 +253,7 @@ class EditorApp {
   }
 
   setKey(track, row) {
+    if (row < 0) return;
     const selection = new Set([selectionKey(track.name, row)]);
     if (!keyAt(track.keys, row)) {
       const before = findKey(track.keys, row);

@@ -192,7 +192,8 @@ export function moveEdits(state, selection, rowDelta, valueDelta = 0) {
     const movedRows = new Set(mine.map((p) => p.key.row));
     for (const p of mine) {
       const to = p.key.row + rowDelta;
-      if (!isRow(to)) return { error: `row ${to} is out of range` };
+      // The player keeps keys from row 0 on.
+      if (!isRow(to) || to < 0) return { error: `row ${to} is out of range` };
       if (rowDelta !== 0 && !movedRows.has(to) && keyAt(track.keys, to)) {
         deletes.push({ op: 'delete', track: track.name, row: to });
       }
@@ -244,7 +245,7 @@ export function pasteEdits(state, clipboard, row, targetTrack) {
     const track = single ? targetTrack : k.track;
     if (trackIndex(state, track) < 0) continue;
     const to = row + k.dRow;
-    if (!isRow(to)) continue;
+    if (!isRow(to) || to < 0) continue;
     edits.push({ op: 'set', track, row: to, value: k.value, kind: k.kind });
     selection.add(selectionKey(track, to));
   }

@@ -36,7 +36,7 @@ function randomStep(state, rnd) {
   const track = state.tracks[Math.floor(rnd() * state.tracks.length)];
   const keys = track.keys;
   const some = keys.length ? keys[Math.floor(rnd() * keys.length)] : null;
-  const row = Math.floor(rnd() * 200) - 20;
+  const row = Math.floor(rnd() * 200);
   const value = Math.round((rnd() * 20 - 10) * 1000) / 1000;
   const choice = Math.floor(rnd() * 7);
   if (!some || choice === 0) return [{ op: 'set', track: track.name, row, value, kind: ['step', 'linear', 'smooth', 'ramp'][row & 3] }];
@@ -48,7 +48,9 @@ function randomStep(state, rnd) {
   const selection = new Set(keys.filter(() => rnd() < 0.5).slice(0, 3).map((k) => selectionKey(track.name, k.row)));
   selection.add(selectionKey(track.name, some.row));
   const moved = moveEdits(state, selection, Math.floor(rnd() * 21) - 10, choice === 6 ? value : 0);
-  return moved.edits;
+  // A move that would take a key before row 0 is refused; a plain value
+  // change stands in for it.
+  return moved.error ? [{ op: 'value', track: track.name, row: some.row, value }] : moved.edits;
 }
 
 test('250 random steps undone one by one give back the start exactly, redone give the end', () => {
@@ -113,6 +115,7 @@ test('a selection moved onto other keys replaces them; its undo brings them back
   // itself, so a hand-made move cannot lose a key.
   assert.match(applyEdits(state, [{ op: 'move', track: '0', row: 0, toRow: 32 }]).error, /already has a key/);
   assert.match(applyEdits(state, [{ op: 'delete', track: '3', row: 5 }]).error, /no key/);
+  assert.match(moveEdits(state, new Set([selectionKey('0', 32)]), -33).error, /out of range/);
 });
 
 test('copied keys paste at a row keeping their distances, on the selected track', () => {
