@@ -31,7 +31,7 @@ bool safeSegment(const std::string& segment) {
 
 std::string findPageFolder() {
   std::error_code error;
-  if (fs::is_directory("editor/page", error)) return "editor/page";
+  if (fs::is_directory("web/editor", error)) return "web/editor";
   return TARVO_EDITOR_PAGE_DIR;
 }
 

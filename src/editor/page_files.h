@@ -5,7 +5,7 @@
 
 #include <string>
 
-// "editor/page" under the working directory when it is there, else the
+// "web/editor" under the working directory when it is there, else the
 // folder of the source tree the player was built from.
 std::string findPageFolder();
 

@@ -11,8 +11,8 @@
 //
 // Run by CTest (label e2e) with TARVO set to the player; by hand:
 //   TARVO=build/tarvo node tests/editor/editor_browser_test.mjs
-// When editor/node_modules lacks playwright-core, `npm ci` installs the
-// version pinned in editor/package-lock.json first.
+// When web/node_modules lacks playwright-core, `npm ci` installs the
+// version pinned in web/package-lock.json first.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, spawnSync, execFileSync } from 'node:child_process';
@@ -31,7 +31,7 @@ const HEIGHT = 360;
 const LONG = 120_000;
 
 async function playwright() {
-  const editorDir = path.join(root, 'editor');
+  const editorDir = path.join(root, 'web');
   const entry = path.join(editorDir, 'node_modules', 'playwright-core', 'index.mjs');
   if (!fs.existsSync(entry)) {
     const npm = spawnSync('npm', ['ci', '--no-audit', '--no-fund'], { cwd: editorDir, stdio: 'inherit' });

@@ -5,7 +5,7 @@
 // canvas to finish). Prints the median and the spread of all redraws, and
 // the median of each round, since other work on the machine shows up as
 // rounds far slower than the rest.
-//   node editor/bench/redraw_bench.mjs [--size 1920x1080] [--rounds 5] [--redraws 100] [--chromium /usr/bin/chromium]
+//   node web/bench/redraw_bench.mjs [--size 1920x1080] [--rounds 5] [--redraws 100] [--chromium /usr/bin/chromium]
 import { chromium } from 'playwright-core';
 import { startMockServer, bigState } from '../test/mock_server.mjs';
 

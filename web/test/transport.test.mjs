@@ -3,7 +3,7 @@
 // outcome only when they show it.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { TransportQueue, playheadMatches } from '../page/transport.js';
+import { TransportQueue, playheadMatches } from '../editor/transport.js';
 
 test('requests go one at a time, in order, and only the last of waiting seeks goes', async () => {
   const sent = [];

@@ -2,17 +2,17 @@
 // the page without the show: the same requests and answers (token, version
 // checks, the event stream with a playhead that runs on the wall clock),
 // tracks held in memory. Run it alone to try the page:
-//   node editor/test/mock_server.mjs --serve [--port 7041] [--big]
+//   node web/test/mock_server.mjs --serve [--port 7041] [--big]
 // and open the address it prints.
 import http from 'node:http';
 import { readFile } from 'node:fs/promises';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { randomBytes } from 'node:crypto';
-import { applyEdits, readState } from '../page/model.js';
-import { KIND_NAMES } from '../page/sync_curve.js';
+import { applyEdits, readState } from '../editor/model.js';
+import { KIND_NAMES } from '../editor/sync_curve.js';
 
-const pageDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../page');
+const pageDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../editor');
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/javascript', '.css': 'text/css', '.png': 'image/png' };
 const PLAYHEAD_INTERVAL_MS = 40;
 

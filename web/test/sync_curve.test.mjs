@@ -9,7 +9,7 @@ import { tmpdir } from 'node:os';
 import { existsSync } from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { floatValueAt, KIND_NAMES } from '../page/sync_curve.js';
+import { floatValueAt, KIND_NAMES } from '../editor/sync_curve.js';
 
 // synctool from CTest's SYNCTOOL, else the conventional build folder.
 function findSynctool() {

@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import {
   timeToX, xToTime, zoomAt, fitView, revealTime, snapRow, rowAtTime, stepRow, tickRows, tickSeconds, formatTime, parseTime,
   MAX_PX_PER_SECOND,
-} from '../page/timeline.js';
+} from '../editor/timeline.js';
 
 test('zooming keeps the time under the pointer in place and stops at its limits', () => {
   const view = { start: 3, pxPerSecond: 50 };

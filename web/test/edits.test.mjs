@@ -4,8 +4,8 @@
 // refused steps behave as the page relies on.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readState, applyEdits, moveEdits, pasteEdits, copyKeys, selectionKey, deleteEdits } from '../page/model.js';
-import { UndoStack } from '../page/undo.js';
+import { readState, applyEdits, moveEdits, pasteEdits, copyKeys, selectionKey, deleteEdits } from '../editor/model.js';
+import { UndoStack } from '../editor/undo.js';
 
 function startState() {
   return readState({
