@@ -95,15 +95,21 @@ cleanup() {
   for ((i = ${#mounts[@]} - 1; i >= 0; --i)); do
     umount "${mounts[$i]}" 2>/dev/null || umount -l "${mounts[$i]}" 2>/dev/null || true
   done
-  rm -rf "$work"
+  if grep -qF " $work/" /proc/mounts; then
+    echo "release_test: $work is left in place: something is still mounted in it" >&2
+  else
+    rm -rf "$work"
+  fi
   exit "$status"
 }
 trap cleanup EXIT
 
-# /proc, a private /dev with the few devices a program expects, and /tmp.
+# /proc, /sys (read-only; glibc reads the huge page settings there), a
+# private /dev with the few devices a program expects, and /tmp.
 mount_system() {  # mount_system ROOT
   local r="$1"
   mount -t proc proc "$r/proc" && mounts+=("$r/proc")
+  mount -t sysfs -o ro sysfs "$r/sys" && mounts+=("$r/sys")
   mount -t tmpfs -o mode=755,size=16m tmpfs "$r/dev" && mounts+=("$r/dev")
   mknod -m 666 "$r/dev/null" c 1 3
   mknod -m 666 "$r/dev/zero" c 1 5
@@ -121,7 +127,7 @@ mount_system() {  # mount_system ROOT
 
 unmount_system() {  # after mount_system, before anything else was mounted
   local i
-  for i in 1 2 3; do
+  for i in 1 2 3 4; do
     umount "${mounts[-1]}"
     unset 'mounts[-1]'
   done
@@ -302,6 +308,8 @@ case "$sockets" in
   *) fail "the player opened a network socket without --live ($sockets)" ;;
 esac
 
+memory="$(awk '/^Rss:/ { rss = $2 } /^AnonHugePages:/ { huge = $2 } END { printf "%d MB, %d MB of it in huge pages", rss / 1024, huge / 1024 }' "/proc/$player_pid/smaps_rollup")"
+step "the player's memory: $memory"
 key_started=$EPOCHREALTIME
 as_party xdotool keydown --delay 0 Escape
 key_sent=$EPOCHREALTIME
