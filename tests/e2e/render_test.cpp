@@ -136,8 +136,12 @@ TEST(Render, InterruptStopsBetweenFramesAndKeepsWhatWasRendered) {
   const std::string console = production.path() + "/render-console.txt";
   // The whole five seconds at 60 fps: far more frames than are made before
   // the interrupt arrives.
+  // Under the sanitizers, LeakSanitizer's tracer itself crashes (signal 11
+  // while it suspends the main thread) in a render interrupted this way, on
+  // Debian 12's clang 14 runtime; the leak check is left to the renders that
+  // run to their end, which cover the same code.
   ChildProcess render({builtProgram("tarvo-render"), "--output", frames, "--fps", "60", "--size", "160x90"},
-                      production.path(), {"-DISPLAY"}, console);
+                      production.path(), {"-DISPLAY", "ASAN_OPTIONS=detect_leaks=0"}, console);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!fs::exists(frames + "/00002.png") && render.running() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
