@@ -50,6 +50,17 @@ TexturePixels refused(std::string reason) {
   return image;
 }
 
+// An 8-bit image that decoded: its size, the file's channel count and the
+// upload's bytes.
+TexturePixels decodedBytes(uint32_t width, uint32_t height, int channels, std::vector<unsigned char> bytes) {
+  TexturePixels image;
+  image.width = static_cast<int>(width);
+  image.height = static_cast<int>(height);
+  image.channels = channels;
+  image.bytes = std::move(bytes);
+  return image;
+}
+
 // The refusal of an image whose upload would not fit, empty when it fits.
 std::string sizeRefusal(int64_t width, int64_t height, uint64_t bytesPerPixel) {
   if (width > 0 && height > 0 && width <= kMaxTextureSide && height <= kMaxTextureSide &&
@@ -205,13 +216,7 @@ TexturePixels decodePng(const uint8_t* bytes, size_t size) {
   std::vector<png_bytep> rows(layout.height);
   for (png_uint_32 y = 0; y < layout.height; ++y) rows[y] = pixels.data() + y * layout.rowBytes;
   if (!readPngPixels(reader, rows.data())) return refused("PNG: " + reader.message);
-
-  TexturePixels image;
-  image.width = static_cast<int>(layout.width);
-  image.height = static_cast<int>(layout.height);
-  image.channels = layout.channels;
-  image.bytes = std::move(pixels);
-  return image;
+  return decodedBytes(layout.width, layout.height, layout.channels, std::move(pixels));
 }
 
 // ---- JPEG
@@ -362,13 +367,7 @@ TexturePixels decodeJpeg(const uint8_t* bytes, size_t size) {
   if (!readJpegPixels(reader, layout, pixels.data(), cmykRow.data())) {
     return refused(std::string("JPEG: ") + reader.errors.message);
   }
-
-  TexturePixels image;
-  image.width = static_cast<int>(info.output_width);
-  image.height = static_cast<int>(info.output_height);
-  image.channels = layout.channels;
-  image.bytes = std::move(pixels);
-  return image;
+  return decodedBytes(info.output_width, info.output_height, layout.channels, std::move(pixels));
 }
 
 // ---- Radiance HDR
