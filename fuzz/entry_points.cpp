@@ -314,8 +314,9 @@ int fuzzOneEditRequest(const uint8_t* data, size_t size) {
     fuzzCheck(std::isfinite(edit.value), "a finite value");
     fuzzCheck(edit.kind >= kSyncStep && edit.kind <= kSyncRamp, "a known kind");
   }
-  // What the main thread does next, on the version the request names.
-  const EditStep step = applyEditRequest(parsed.request, kText, parsed.request.version);
+  fuzzCheck(parsed.request.seen.size() == parsed.request.edits.size(), "each edit names the key it was made on");
+  // What the main thread does next, on the text the keys were seen in.
+  const EditStep step = applyEditRequest(parsed.request, kText, 1, {});
   if (step.status != 200) {
     fuzzCheck(step.newText.empty() && step.body.find("\"error\"") != std::string::npos, "a refusal says why");
     fuzzCheck(step.body.find("would not read back") == std::string::npos, "the rewrite keeps the edited keys");

@@ -76,19 +76,16 @@ void MusicPlayer::replaceSyncKeys(const std::vector<TextTrack>& textTracks) {
   }
 }
 
-ReloadResult MusicPlayer::reloadSyncText(const std::string& textPath, int& trackCount) {
-  std::vector<uint8_t> bytes;
-  if (!readFileBytes(osPath(textPath), bytes)) {
-    return ReloadResult::failed(textPath, {textPath, 0, "cannot be read: " + readFailureReason(osPath(textPath))});
-  }
-  const SyncTextResult parsed = parseSyncText(std::string(bytes.begin(), bytes.end()));
+ReloadResult MusicPlayer::applySyncText(const std::string& textPath, const std::string& text, int& trackCount,
+                                        TrackFolderChanges& changes) {
+  changes = {};
+  const SyncTextResult parsed = parseSyncText(text);
   if (!parsed.error.empty()) return ReloadResult::failed(textPath, {textPath, parsed.errorLine, parsed.errorReason});
   replaceSyncKeys(parsed.tracks);
   trackCount = static_cast<int>(parsed.tracks.size());
   if (!syncDevice) return ReloadResult::done(textPath);
-  std::vector<std::string> written;
   TrackWriteFailure failure;
-  if (!writeTrackFiles(parsed.tracks, osPath(syncDevice->base), written, failure)) {
+  if (!syncTrackFolder(parsed.tracks, osPath(syncDevice->base), changes, failure)) {
     return ReloadResult::failed(textPath, {failure.file, 0, failure.reason});
   }
   return ReloadResult::done(textPath);

@@ -13,6 +13,7 @@
 #include "audio/frame_values.h"
 #include "audio/spectrum_cache.h"
 #include "audio/sync_text.h"
+#include "audio/track_files.h"
 #include "audio/sync_track.h"
 #include "resources/reload_result.h"
 
@@ -48,13 +49,15 @@ class MusicPlayer {
   // Every numbered track takes the keys of the text's track of that name; a
   // track the text lacks becomes empty.
   void replaceSyncKeys(const std::vector<TextTrack>& textTracks);
-  // Live authoring. Reads and parses the sync text (program path), plays
-  // its keys from the next frame, then writes the track files from it into
-  // the sync folder, so a start without live mode plays the same. A text
-  // that does not parse changes nothing; a failed write names the track
-  // file and the system's reason (the new keys play on). `trackCount`
-  // receives the number of tracks the text holds.
-  ReloadResult reloadSyncText(const std::string& textPath, int& trackCount);
+  // Live authoring. Parses the sync text read from `textPath` (a program
+  // path, for messages), plays its keys from the next frame, then brings the
+  // sync folder's track files in line with it (syncTrackFolder), so a start
+  // without live mode plays the same. A text that does not parse changes
+  // nothing; a failed write names the track file and the system's reason
+  // (the new keys play on). `trackCount` receives the number of tracks the
+  // text holds, `changes` what happened to the files.
+  ReloadResult applySyncText(const std::string& textPath, const std::string& text, int& trackCount,
+                             TrackFolderChanges& changes);
   // Takes the keys of one track file (program path) when there is no sync
   // text to write them from.
   ReloadResult reloadTrackFile(const std::string& trackPath);

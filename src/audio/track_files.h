@@ -19,3 +19,21 @@ struct TrackWriteFailure {
 // `written` receives one "PATH: N keys" line per track written.
 bool writeTrackFiles(const std::vector<TextTrack>& tracks, const std::string& osFolder,
                      std::vector<std::string>& written, TrackWriteFailure& failure);
+
+// What bringing a folder in line with the text changed, by track name.
+struct TrackFolderChanges {
+  std::vector<std::string> written;  // missing or holding other keys
+  std::vector<std::string> removed;  // a track the text no longer has
+  bool any() const { return !written.empty() || !removed.empty(); }
+};
+
+// Makes the folder's track files exactly what the tracks compile to: a file
+// whose bytes differ (or that is missing) is written, one that is right is
+// left untouched, and a "_NAME.track" file of a track the text does not have
+// is removed, so the files play what the text says. Goes on past a failure;
+// false with the first one in `failure`.
+bool syncTrackFolder(const std::vector<TextTrack>& tracks, const std::string& osFolder, TrackFolderChanges& changes,
+                     TrackWriteFailure& failure);
+
+// "3, 7 and 12" style list of track names for log lines.
+std::string listTrackNames(const std::vector<std::string>& names);

@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "audio/sync_text.h"
@@ -54,8 +55,29 @@ bool kindOf(const Json* json, int& kind) {
   return false;
 }
 
+// The edit's "was": null, or the key the page saw at the edit's row.
+std::string readSeen(const Json& json, int32_t row, SeenKey& seen) {
+  const Json* was = member(json, "was");
+  const std::string form = " (null for no key, or {\"value\": V, \"kind\": K}: the key the page saw at the row)";
+  if (was == nullptr) return "has no \"was\"" + form;
+  seen = SeenKey{};
+  if (was->is_null()) return "";
+  double value = 0.0;
+  int64_t wasRow = row;
+  if (!was->is_object() || !finiteNumber(member(*was, "value"), value) || std::fabs(value) > FLT_MAX ||
+      !kindOf(member(*was, "kind"), seen.kind)) {
+    return "has a \"was\" that is not a key" + form;
+  }
+  if (member(*was, "row") != nullptr && (!wholeNumber(member(*was, "row"), row, row, wasRow))) {
+    return "has a \"was\" at another row than the edit's";
+  }
+  seen.present = true;
+  seen.value = static_cast<float>(value);
+  return "";
+}
+
 // One edit of the list, or the reason it is refused.
-std::string readEdit(const Json& json, int32_t maxRow, SyncEdit& edit) {
+std::string readEdit(const Json& json, int32_t maxRow, SyncEdit& edit, SeenKey& seen) {
   if (!json.is_object()) return "is not an object";
   const Json* op = member(json, "op");
   if (op == nullptr || !op->is_string()) return "has no \"op\"";
@@ -96,7 +118,7 @@ std::string readEdit(const Json& json, int32_t maxRow, SyncEdit& edit) {
   if ((edit.op == EditOp::kSet || edit.op == EditOp::kKind) && !kindOf(member(json, "kind"), edit.kind)) {
     return "has no known \"kind\" (step, linear, smooth or ramp)";
   }
-  return "";
+  return readSeen(json, edit.row, seen);
 }
 }  // namespace
 
@@ -111,12 +133,6 @@ EditRequestParse parseEditRequest(std::string_view body, int32_t maxRow) {
     parsed.error = "the body is not a JSON object";
     return parsed;
   }
-  int64_t version = 0;
-  if (!wholeNumber(member(json, "version"), 0.0, 9.0e15, version)) {
-    parsed.error = "\"version\" is missing or not a whole number";
-    return parsed;
-  }
-  parsed.request.version = version;
   const Json* edits = member(json, "edits");
   if (edits == nullptr || !edits->is_array() || edits->empty()) {
     parsed.error = "\"edits\" is missing or not a list of edits";
@@ -124,13 +140,16 @@ EditRequestParse parseEditRequest(std::string_view body, int32_t maxRow) {
   }
   for (size_t i = 0; i < edits->size(); ++i) {
     SyncEdit edit;
-    const std::string problem = readEdit((*edits)[i], maxRow, edit);
+    SeenKey seen;
+    const std::string problem = readEdit((*edits)[i], maxRow, edit, seen);
     if (!problem.empty()) {
       parsed.error = "edit " + std::to_string(i) + " " + problem;
       parsed.request.edits.clear();
+      parsed.request.seen.clear();
       return parsed;
     }
     parsed.request.edits.push_back(std::move(edit));
+    parsed.request.seen.push_back(seen);
   }
   return parsed;
 }
@@ -180,6 +199,20 @@ std::string errorJson(const std::string& message) { return dump(Json{{"error", m
 
 std::string errorJson(const std::string& message, int64_t version) {
   return dump(Json{{"error", message}, {"version", version}});
+}
+
+std::string conflictJson(const std::string& message, int64_t version, const std::string& track, int32_t row,
+                         const SeenKey& now) {
+  Json key = nullptr;
+  if (now.present) {
+    const char* kind = syncKindName(now.kind);
+    key = {{"row", row},
+           {"value", std::strtod(formatSyncValue(now.value).c_str(), nullptr)},
+           {"kind", kind ? kind : "step"}};
+  }
+  return dump(Json{{"error", message},
+                   {"version", version},
+                   {"conflict", {{"track", track}, {"row", row}, {"key", std::move(key)}}}});
 }
 
 std::string versionJson(int64_t version) { return dump(Json{{"version", version}}); }

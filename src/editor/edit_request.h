@@ -11,10 +11,18 @@
 
 #include "editor/sync_document.h"
 
+// The key an edit was made on, as the page saw it at the edit's row just
+// before the edit (after the step's earlier edits), or no key.
+struct SeenKey {
+  bool present = false;
+  float value = 0.0f;
+  int kind = kSyncStep;
+};
+
 // One step of the page's undo history: several edits applied together.
 struct EditRequest {
-  int64_t version = 0;  // the tracks' version the edits were made on
   std::vector<SyncEdit> edits;
+  std::vector<SeenKey> seen;  // one per edit
 };
 
 struct EditRequestParse {
@@ -22,10 +30,12 @@ struct EditRequestParse {
   std::string error;  // empty when the request is well formed
 };
 
-// {"version": V, "edits": [{"op": "set", "track": "16", "row": 32,
-// "value": 0.5, "kind": "linear"}, ...]} with ops set, delete, move (toRow),
+// {"edits": [{"op": "set", "track": "16", "row": 32, "value": 0.5,
+// "kind": "linear", "was": null}, ...]} with ops set, delete, move (toRow),
 // kind and value. Rows are whole numbers from 0 to maxRow, values finite
-// floats, kinds step, linear, smooth or ramp. Never throws.
+// floats, kinds step, linear, smooth or ramp. "was" is the key the page saw
+// at the row ({"value": V, "kind": K}, with "row" optional) or null; a
+// "version" from older pages is ignored. Never throws.
 EditRequestParse parseEditRequest(std::string_view body, int32_t maxRow);
 
 enum class TransportAction { kPlay, kPause, kToggle, kSeek, kLoop, kClearLoop };
@@ -50,5 +60,8 @@ TransportRequestParse parseTransportRequest(std::string_view body);
 // Answer bodies.
 std::string errorJson(const std::string& message);
 std::string errorJson(const std::string& message, int64_t version);  // 409: with the current version
+// 409 for a key that changed meanwhile: the key as it is now (or null).
+std::string conflictJson(const std::string& message, int64_t version, const std::string& track, int32_t row,
+                         const SeenKey& now);
 std::string versionJson(int64_t version);
 std::string okJson();  // {"ok": true}

@@ -51,6 +51,7 @@ std::string stateJson(int64_t version, double musicLength, const std::vector<Doc
   for (const MusicSection& section : sections) sectionList.push_back({{"name", section.name}, {"start", section.start}});
   const Json state = {{"version", version},          {"rowsPerSecond", static_cast<int>(kRowsPerSecond)},
                       {"musicLength", musicLength},  {"rowsPerBar", kRowsPerBar},
+                      {"maxRow", editableRowLimit(musicLength)},
                       {"tracks", std::move(trackList)}, {"sections", std::move(sectionList)},
                       {"error", error}};
   return state.dump(-1, ' ', false, Json::error_handler_t::replace);

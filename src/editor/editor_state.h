@@ -26,6 +26,7 @@ int32_t editableRowLimit(double musicLength);
 // the text lacks, without keys.
 std::vector<DocumentTrack> withShowTracks(std::vector<DocumentTrack> tracks);
 
+// "maxRow" in it is editableRowLimit(musicLength).
 std::string stateJson(int64_t version, double musicLength, const std::vector<DocumentTrack>& tracks,
                       const std::vector<MusicSection>& sections, const std::string& error);
 

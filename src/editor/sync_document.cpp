@@ -231,6 +231,13 @@ std::vector<size_t> SyncDocument::keyLinesOf(const std::string& track) const {
   return found;
 }
 
+bool SyncDocument::keyAt(const std::string& track, int32_t row, SyncKey& key) const {
+  const int line = keyLineAt(track, row);
+  if (line < 0) return false;
+  key = lines_[static_cast<size_t>(line)].key;
+  return true;
+}
+
 int SyncDocument::keyLineAt(const std::string& track, int32_t row) const {
   for (size_t i : keyLinesOf(track)) {
     if (lines_[i].key.row == row) return static_cast<int>(i);

@@ -54,6 +54,9 @@ class SyncDocument {
   // In the order of their track lines.
   std::vector<DocumentTrack> tracks() const;
   bool hasTrack(const std::string& name) const { return headerOf(name) >= 0; }
+  // The track's key at the row; false when there is none.
+  bool keyAt(const std::string& track, int32_t row, SyncKey& key) const;
+  size_t keyCount(const std::string& track) const { return keyLinesOf(track).size(); }
 
  private:
   enum class LineKind { kOther, kTrack, kKey };

@@ -9,7 +9,6 @@
 #include "demo/preview_scale.h"
 #include "demo/production_names.h"
 #include "editor/access.h"
-#include "editor/edit_step.h"
 #include "editor/page_files.h"
 #include "resources/file_utils.h"
 
@@ -202,6 +201,7 @@ void LiveSession::startEditor(int firstPort) {
     Log("editor: the system gave no random token; going on without the editor\n");
     return;
   }
+  syncEditor_ = std::make_unique<SyncTextEditor>(osPath(paths::kSyncText));
   editor_ = std::make_unique<EditorService>();
   if (!editor_->start(editorSettings)) {
     Log("editor: ports %d to %d are taken; going on without the editor\n", firstPort, firstPort + kPortsToTry - 1);
@@ -230,25 +230,12 @@ void LiveSession::serveEditor() {
 
 EditorReply LiveSession::applyEdit(const EditorWork& work) {
   Reloader& reloader = *reloader_;
-  // A save the watcher has not reported yet comes first: the edit was made
-  // on what the page saw, and the version tells whether that still holds.
-  reloader.catchUpSyncText();
-  const int64_t version = reloader.syncVersion();
-  if (!reloader.hasSyncText()) {
-    return {409, errorJson(osPath(paths::kSyncText) + " does not exist, so there is no text to edit", version)};
+  const SyncTextEditor::Result result = syncEditor_->apply(work.edit, reloader.syncVersion());
+  if (result.status != 200) return {result.status, result.body};
+  if (result.written) {
+    reloader.syncTextWritten(result.text);
+    editsToShow_.push_back(work.received);
   }
-  if (!reloader.syncTextStands()) {
-    return {409, errorJson(osPath(paths::kSyncText) + " does not parse (" + reloader.error() +
-                               "); mend it in the text editor first",
-                           version)};
-  }
-  const EditStep step = applyEditRequest(work.edit, reloader.syncText(), version);
-  if (step.status != 200) return {step.status, step.body};
-  std::string error;
-  if (!reloader.applySyncText(step.newText, error)) {
-    return {500, errorJson("the edit was not written: " + error)};
-  }
-  editsToShow_.push_back(work.received);
   return {200, versionJson(reloader.syncVersion())};
 }
 

@@ -15,6 +15,7 @@
 
 #include "demo/demo.h"
 #include "editor/editor_service.h"
+#include "editor/sync_text_editor.h"
 #include "gpu/screen_copy.h"
 #include "live/hud.h"
 #include "live/reloader.h"
@@ -115,6 +116,7 @@ class LiveSession {
   // The sync editor, its work taken this frame (reused), what it was last
   // told, and when each applied edit came in, until a frame shows it.
   std::unique_ptr<EditorService> editor_;
+  std::unique_ptr<SyncTextEditor> syncEditor_;
   std::vector<std::shared_ptr<EditorWork>> editorWork_;
   std::vector<EditorReply> editorReplies_;
   int64_t publishedVersion_ = -1;

@@ -5,6 +5,7 @@
 
 #include "audio/sync_text.h"
 #include "audio/sync_track.h"
+#include "audio/track_files.h"
 #include "base/log.h"
 #include "base/text.h"
 #include "demo/production_names.h"
@@ -89,19 +90,13 @@ void Reloader::watchAll() {
   }
   watcher_.watchFolder(osPath(paths::kDataDirectory));
 
-  std::error_code error;
-  hasSyncText_ = std::filesystem::exists(osPath(paths::kSyncText), error);
-  if (hasSyncText_) {
-    watchFile(paths::kSyncText);
-    std::vector<uint8_t> bytes;
-    if (readFileBytes(osPath(paths::kSyncText), bytes)) syncTextRead_.assign(bytes.begin(), bytes.end());
-    syncTextStands_ = parseSyncText(syncTextRead_).error.empty();
-    if (syncTextStands_) syncText_ = syncTextRead_;
-  } else {
-    const std::string folder = paths::kSyncBase.substr(0, paths::kSyncBase.size() - 1);
-    for (const std::string& path : listDirectory({".track"}, folder)) watchFile(path);
-    watcher_.watchFolder(osPath(folder));
-  }
+  // The sync text and the track folder are both watched, whichever exists:
+  // a sync.txt made later takes over from the track files.
+  watchFile(paths::kSyncText);
+  const std::string folder = paths::kSyncBase.substr(0, paths::kSyncBase.size() - 1);
+  for (const std::string& path : listDirectory({".track"}, folder)) watchFile(path);
+  watcher_.watchFolder(osPath(folder));
+  takeSyncTextAtStart();
   watchFile(paths::kCameraKeys);
   watchFile(paths::kSections);
   watchFile(paths::kMusic);
@@ -118,6 +113,8 @@ void Reloader::update() {
     const std::string path = programPathOf(change.path);
     if (change.removed) {
       Log("reload: %s was removed; what was loaded from it stays\n", change.path.c_str());
+      // Without the text, saves of the track files play again.
+      if (path == paths::kSyncText) hasSyncText_ = false;
       continue;
     }
     if (change.appeared) {
@@ -145,17 +142,56 @@ void Reloader::reload(const std::string& path, Clock::time_point event) {
   }
 }
 
-ReloadResults Reloader::reloadSyncText(const std::string& path) {
-  // Kept for the editor: the text it edits is the one whose keys play.
+namespace {
+void logTrackFolderChanges(const std::string& textPath, const TrackFolderChanges& changes, bool atStart) {
+  if (atStart && !changes.written.empty()) {
+    Log("sync: track files that differed from %s rewritten: %s%s%s\n", osPath(textPath).c_str(),
+        listTrackNames(changes.written).c_str(), changes.removed.empty() ? "" : "; removed, no longer in the text: ",
+        listTrackNames(changes.removed).c_str());
+  } else if (!changes.removed.empty()) {
+    Log("sync: track files removed, no longer in %s: %s\n", osPath(textPath).c_str(),
+        listTrackNames(changes.removed).c_str());
+  }
+}
+}  // namespace
+
+void Reloader::takeSyncTextAtStart() {
   std::vector<uint8_t> bytes;
-  const bool read = readFileBytes(osPath(path), bytes);
-  if (read) syncTextRead_.assign(bytes.begin(), bytes.end());
+  hasSyncText_ = readFileBytes(osPath(paths::kSyncText), bytes);
+  if (!hasSyncText_) return;
+  const std::string text(bytes.begin(), bytes.end());
   int trackCount = 0;
-  ReloadResult result = demo_.music.reloadSyncText(path, trackCount);
+  TrackFolderChanges changes;
+  const ReloadResult result = demo_.music.applySyncText(paths::kSyncText, text, trackCount, changes);
+  const bool parsed = result.ok() || result.problem.file != paths::kSyncText;
+  syncTextStands_ = parsed;
+  if (parsed) syncText_ = text;
+  logTrackFolderChanges(paths::kSyncText, changes, true);
+  if (!result.ok()) {
+    // The show plays what the track files hold until the text is mended.
+    failed(result.path, result.problem);
+    if (parsed) watcher_.reportNextEvent(osPath(paths::kSyncText));
+  }
+}
+
+ReloadResults Reloader::reloadSyncText(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(osPath(path), bytes)) {
+    syncTextStands_ = false;
+    return {ReloadResult::failed(path, {path, 0, "cannot be read: " + readFailureReason(osPath(path))})};
+  }
+  hasSyncText_ = true;
+  const std::string text(bytes.begin(), bytes.end());
+  int trackCount = 0;
+  TrackFolderChanges changes;
+  ReloadResult result = demo_.music.applySyncText(path, text, trackCount, changes);
   const bool parsed = result.ok() || result.problem.file != path;
-  syncTextStands_ = read && parsed;
-  if (syncTextStands_) syncText_ = syncTextRead_;
-  if (parsed) ++syncVersion_;
+  syncTextStands_ = parsed;
+  if (parsed) {
+    syncText_ = text;
+    ++syncVersion_;
+  }
+  logTrackFolderChanges(path, changes, false);
   if (result.ok()) {
     // Reported at once: the tracks are in use from the next frame on.
     errors_.erase(path);
@@ -172,28 +208,9 @@ ReloadResults Reloader::reloadSyncText(const std::string& path) {
   return {result};
 }
 
-bool Reloader::catchUpSyncText() {
-  if (!hasSyncText_) return false;
-  std::vector<uint8_t> bytes;
-  if (!readFileBytes(osPath(paths::kSyncText), bytes)) return false;
-  if (syncTextRead_.size() == bytes.size() && std::equal(bytes.begin(), bytes.end(), syncTextRead_.begin())) {
-    return false;
-  }
-  watcher_.recordOwnWrite(osPath(paths::kSyncText), bytes);  // taken now: no second reload when it settles
+void Reloader::syncTextWritten(const std::string& text) {
+  watcher_.recordOwnWrite(osPath(paths::kSyncText), std::vector<uint8_t>(text.begin(), text.end()));
   reload(paths::kSyncText);
-  return true;
-}
-
-bool Reloader::applySyncText(const std::string& text, std::string& error) {
-  if (!hasSyncText_) {
-    error = osPath(paths::kSyncText) + " does not exist: the tracks come from their track files";
-    return false;
-  }
-  const std::vector<uint8_t> bytes(text.begin(), text.end());
-  if (!writeFileAtomically(osPath(paths::kSyncText), bytes, error)) return false;
-  watcher_.recordOwnWrite(osPath(paths::kSyncText), bytes);
-  reload(paths::kSyncText);
-  return true;
 }
 
 void Reloader::succeeded(const std::string& path, Clock::time_point event) {

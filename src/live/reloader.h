@@ -49,20 +49,17 @@ class Reloader {
 
   // The sync text as the editor edits it. syncText() is the text whose keys
   // play; syncTextStands() is false while the file holds a text that does
-  // not parse (edits wait until the author mends it). syncVersion() grows
-  // whenever the tracks change: a save, a reload, the editor's own writes.
+  // not parse. syncVersion() grows whenever the tracks change: a save, a
+  // reload, the editor's own writes. hasSyncText() follows the file: a
+  // sync.txt that appears takes over from the track files.
   bool hasSyncText() const { return hasSyncText_; }
   const std::string& syncText() const { return syncText_; }
   bool syncTextStands() const { return syncTextStands_; }
   int64_t syncVersion() const { return syncVersion_; }
-  // Reads sync.txt now; when it differs from the last reading (a save the
-  // watcher has not reported yet), reloads it at once. True when it did.
-  bool catchUpSyncText();
-  // The editor's write: the text goes to sync.txt atomically, the watcher
-  // takes it as the player's own, and it is reloaded through the same
-  // handler as a save (tracks, track files, version). False with the reason
-  // when the file could not be written; then nothing changed.
-  bool applySyncText(const std::string& text, std::string& error);
+  // The editor wrote this text into sync.txt: the watcher takes it as the
+  // player's own, and it is reloaded through the same handler as a save
+  // (tracks, track files, version).
+  void syncTextWritten(const std::string& text);
 
  private:
   struct Handler {
@@ -73,6 +70,9 @@ class Reloader {
   void watchFile(const std::string& programPath);
   void buildHandlers();
   ReloadResults reloadSyncText(const std::string& path);
+  // In live mode the text is the truth from the first frame: its keys play
+  // and the track files that differ from it are rewritten.
+  void takeSyncTextAtStart();
   void succeeded(const std::string& path, Clock::time_point event);
   void failed(const std::string& key, const SourceProblem& problem);
 
@@ -91,7 +91,6 @@ class Reloader {
   std::vector<Pending> pending_;
   bool hasSyncText_ = false;
   std::string syncText_;      // whose keys play
-  std::string syncTextRead_;  // as last read, parsed or not
   bool syncTextStands_ = false;
   int64_t syncVersion_ = 1;
   int reloadCount_ = 0;

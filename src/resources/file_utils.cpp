@@ -109,9 +109,7 @@ std::string withoutByteOrderMark(const std::string& text) {
   return text.compare(0, kMark.size(), kMark) == 0 ? text.substr(kMark.size()) : text;
 }
 
-namespace {
-// Every byte written, or false with errno set.
-bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+bool writeAllBytes(int fd, const std::vector<uint8_t>& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -124,7 +122,6 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
   }
   return true;
 }
-}  // namespace
 
 bool writeFileAtomically(const std::string& osFileName, const std::vector<uint8_t>& bytes,
                          std::string& error) {
@@ -136,7 +133,7 @@ bool writeFileAtomically(const std::string& osFileName, const std::vector<uint8_
     return false;
   }
   // A full disk may only show when the data is flushed, so close() counts too.
-  bool written = writeAll(fd, bytes);
+  bool written = writeAllBytes(fd, bytes);
   int reason = errno;
   if (::close(fd) != 0 && written) {
     written = false;

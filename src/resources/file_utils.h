@@ -40,6 +40,10 @@ std::string readFailureReason(const std::string& osFileName);
 // parsers skip it so the first line reads as written.
 std::string withoutByteOrderMark(const std::string& text);
 
+// Every byte written to the open file descriptor, or false with errno set
+// (EIO when the system wrote nothing).
+bool writeAllBytes(int fd, const std::vector<uint8_t>& bytes);
+
 // Writes the bytes beside the file and renames them over it, so readers see
 // the old content or the new, never a part; a failed write leaves the old
 // file as it was. False with the reason in `error`.

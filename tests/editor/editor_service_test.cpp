@@ -1,6 +1,7 @@
-// The editor service on a free port with a fake show behind it (a sync text
-// and its version in memory, answered on a thread of its own as the frame
-// would): every kind of refused request gets its status and a JSON reason
+// The editor service on a free port with a stand-in for the show behind it
+// (a thread that takes the queued work as the frame would, and applies
+// edits through the real SyncTextEditor to a sync.txt in a temporary
+// folder): every kind of refused request gets its status and a JSON reason
 // and changes nothing, a good edit and a transport request still go through
 // afterwards, and the event stream sends the version and the playhead while
 // it counts as a connected page.
@@ -15,7 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "editor/edit_step.h"
+#include "editor/sync_text_editor.h"
 #include "support/test_support.h"
 
 using Json = nlohmann::json;
@@ -25,17 +26,15 @@ namespace {
 const std::string kToken = "0123456789abcdef0123456789abcdef";
 const std::string kText = "# 16: \"bgColor\"\ntrack 16\n0s    0.05  step\n2s    0.5   linear\n";
 
-// What LiveSession does with the queue, on an in-memory text.
-class FakeShow {
+// What LiveSession does with the queue, on a sync.txt of its own; only the
+// transport is a record of what was asked.
+class ShowStandIn {
  public:
-  explicit FakeShow(EditorService& service) : service_(service), thread_([this] { run(); }) {}
-  ~FakeShow() {
+  ShowStandIn(EditorService& service, const std::string& syncText)
+      : service_(service), editor_(syncText), thread_([this] { run(); }) {}
+  ~ShowStandIn() {
     running_ = false;
     thread_.join();
-  }
-  std::string text() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return text_;
   }
   int64_t version() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -58,13 +57,12 @@ class FakeShow {
           item->answer(200, okJson());
           continue;
         }
-        const EditStep step = applyEditRequest(item->edit, text_, version_);
-        if (step.status != 200) {
-          item->answer(step.status, step.body);
+        const SyncTextEditor::Result result = editor_.apply(item->edit, version_);
+        if (result.status != 200) {
+          item->answer(result.status, result.body);
           continue;
         }
-        text_ = step.newText;
-        ++version_;
+        if (result.written) ++version_;
         service_.publishState("{}", version_, "", 1000);
         item->answer(200, versionJson(version_));
       }
@@ -74,17 +72,15 @@ class FakeShow {
   }
 
   EditorService& service_;
+  SyncTextEditor editor_;
   std::mutex mutex_;
-  std::string text_ = kText;
   int64_t version_ = 7;
   std::vector<TransportAction> actions_;
   std::atomic<bool> running_{true};
   std::thread thread_;
 };
 
-std::string editBody(int64_t version, const std::string& edit) {
-  return "{\"version\": " + std::to_string(version) + ", \"edits\": [" + edit + "]}";
-}
+std::string editBody(const std::string& edit) { return "{\"edits\": [" + edit + "]}"; }
 }  // namespace
 
 TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
@@ -102,7 +98,9 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
   ASSERT_TRUE(service.start(settings));
   const int port = service.port();
   service.publishState("{\"version\": 7}", 7, "", 1000);
-  FakeShow show(service);
+  const std::string syncText = root.path() + "/sync.txt";
+  writeFile(syncText, kText);
+  ShowStandIn show(service, syncText);
 
   httplib::Client client("127.0.0.1", port);
   client.set_read_timeout(10, 0);
@@ -132,34 +130,41 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
     int status;
     const char* reason;
   };
-  const std::string set = "{\"op\": \"set\", \"track\": \"16\", \"row\": 48, \"value\": 0.25, \"kind\": \"smooth\"}";
+  const std::string set =
+      "{\"op\": \"set\", \"track\": \"16\", \"row\": 48, \"value\": 0.25, \"kind\": \"smooth\", \"was\": null}";
+  const std::string was = ", \"was\": {\"value\": 0.05, \"kind\": \"step\"}}";
   const std::vector<Refusal> refusals = {
-      {"no token", "/api/edit", {{"Origin", origin}}, editBody(7, set), 401, "token"},
+      {"no token", "/api/edit", {{"Origin", origin}}, editBody(set), 401, "token"},
       {"wrong token", "/api/edit", {{"Authorization", "Bearer " + std::string(32, '0')}, {"Origin", origin}},
-       editBody(7, set), 401, "token"},
+       editBody(set), 401, "token"},
       {"foreign Host", "/api/edit",
        {{"Authorization", "Bearer " + kToken}, {"Origin", origin}, {"Host", "127.0.0.1.nip.io:" + std::to_string(port)}},
-       editBody(7, set), 403, "Host"},
+       editBody(set), 403, "Host"},
       {"foreign Origin", "/api/edit", {{"Authorization", "Bearer " + kToken}, {"Origin", "http://evil.example"}},
-       editBody(7, set), 403, "Origin"},
+       editBody(set), 403, "Origin"},
       {"no Origin", "/api/transport", {{"Authorization", "Bearer " + kToken}}, "{\"action\": \"pause\"}", 403,
        "Origin"},
       {"oversized body", "/api/edit", good, std::string(EditorService::kMaxBodyBytes + 1, ' '), 413, "1 MiB"},
-      {"malformed JSON", "/api/edit", good, "{\"version\": 7, \"edits\": [", 400, "not JSON"},
+      {"malformed JSON", "/api/edit", good, "{\"edits\": [", 400, "not JSON"},
       {"row beyond the limit", "/api/edit", good,
-       editBody(7, "{\"op\": \"delete\", \"track\": \"16\", \"row\": 1001}"), 400, "row"},
-      {"negative row", "/api/edit", good, editBody(7, "{\"op\": \"delete\", \"track\": \"16\", \"row\": -1}"), 400,
+       editBody("{\"op\": \"delete\", \"track\": \"16\", \"row\": 1001" + was), 400, "row"},
+      {"negative row", "/api/edit", good, editBody("{\"op\": \"delete\", \"track\": \"16\", \"row\": -1" + was), 400,
        "row"},
       {"value beyond a float", "/api/edit", good,
-       editBody(7, "{\"op\": \"value\", \"track\": \"16\", \"row\": 0, \"value\": 1e39}"), 400, "value"},
+       editBody("{\"op\": \"value\", \"track\": \"16\", \"row\": 0, \"value\": 1e39" + was), 400, "value"},
       {"unknown kind", "/api/edit", good,
-       editBody(7, "{\"op\": \"kind\", \"track\": \"16\", \"row\": 0, \"kind\": \"bouncy\"}"), 400, "kind"},
-      {"unknown op", "/api/edit", good, editBody(7, "{\"op\": \"swap\", \"track\": \"16\", \"row\": 0}"), 400, "op"},
-      {"unknown track", "/api/edit", good, editBody(7, "{\"op\": \"delete\", \"track\": \"99\", \"row\": 0}"), 400,
+       editBody("{\"op\": \"kind\", \"track\": \"16\", \"row\": 0, \"kind\": \"bouncy\"" + was), 400, "kind"},
+      {"unknown op", "/api/edit", good, editBody("{\"op\": \"swap\", \"track\": \"16\", \"row\": 0" + was), 400, "op"},
+      {"unknown track", "/api/edit", good, editBody("{\"op\": \"delete\", \"track\": \"99\", \"row\": 0" + was), 400,
        "unknown track"},
-      {"missing key", "/api/edit", good, editBody(7, "{\"op\": \"delete\", \"track\": \"16\", \"row\": 16}"), 400,
-       "no key at row 16"},
-      {"stale version", "/api/edit", good, editBody(6, set), 409, "version 6"},
+      {"no \"was\"", "/api/edit", good, editBody("{\"op\": \"delete\", \"track\": \"16\", \"row\": 0}"), 400,
+       "was"},
+      {"missing key", "/api/edit", good,
+       editBody("{\"op\": \"delete\", \"track\": \"16\", \"row\": 16, \"was\": null}"), 400, "no key at row 16"},
+      {"a key that changed meanwhile", "/api/edit", good,
+       editBody("{\"op\": \"value\", \"track\": \"16\", \"row\": 32, \"value\": 1, \"was\": {\"value\": 0.9, "
+                "\"kind\": \"linear\"}}"),
+       409, "track 16, row 32 changed in sync.txt meanwhile: 0.9 \u2192 0.5"},
       {"unknown transport action", "/api/transport", good, "{\"action\": \"rewind\"}", 400, "action"},
       {"a loop that ends before it starts", "/api/transport", good,
        "{\"action\": \"loop\", \"from\": 3, \"to\": 2}", 400, "loop"},
@@ -176,7 +181,7 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
     if (refusal.status == 409) {
       EXPECT_EQ(answer["version"], 7);
     }
-    EXPECT_EQ(show.text(), kText);
+    EXPECT_EQ(readFile(syncText), kText);
     EXPECT_EQ(show.version(), 7);
   }
   EXPECT_TRUE(show.actions().empty());
@@ -204,11 +209,11 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
       << events;
 
   // After all of that, good requests still work.
-  res = client.Post("/api/edit", good, editBody(7, set), "application/json");
+  res = client.Post("/api/edit", good, editBody(set), "application/json");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200) << res->body;
   EXPECT_EQ(res->body, "{\"version\":8}");
-  EXPECT_EQ(show.text(), kText + "3s    0.25  smooth\n");
+  EXPECT_EQ(readFile(syncText), kText + "3s    0.25  smooth\n");
   res = client.Post("/api/transport", good, "{\"action\": \"seek\", \"time\": 2.5}", "application/json");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200);

@@ -1,0 +1,45 @@
+#include "editor/sync_text_editor.h"
+
+#include <sys/stat.h>
+
+#include <utility>
+
+SyncTextEditor::SyncTextEditor(std::string osFileName, GuardedWriteHooks hooks)
+    : file_(std::move(osFileName)), hooks_(std::move(hooks)) {}
+
+SyncTextEditor::Result SyncTextEditor::apply(const EditRequest& request, int64_t version) {
+  Result result;
+  struct stat status {};
+  if (::stat(file_.c_str(), &status) != 0) {
+    result.status = 409;
+    result.body = errorJson("sync.txt does not exist, so there is no text to edit (" + file_ + ")", version);
+    return result;
+  }
+  EditStep step;
+  const auto merge = [&](const std::vector<uint8_t>& current, std::vector<uint8_t>& out) {
+    step = applyEditRequest(request, std::string(current.begin(), current.end()), version, appended_);
+    if (step.status != 200) return false;
+    out.assign(step.newText.begin(), step.newText.end());
+    return true;
+  };
+  const GuardedWriteResult written = rewriteFileGuarded(file_, merge, hooks_);
+  result.merges = written.merges;
+  switch (written.outcome) {
+    case GuardedWriteResult::Outcome::kRefused:
+      result.status = step.status;
+      result.body = step.body;
+      return result;
+    case GuardedWriteResult::Outcome::kFailed:
+      result.status = 500;
+      result.body = errorJson("the edit was not written: " + written.error);
+      return result;
+    case GuardedWriteResult::Outcome::kWritten:
+      result.written = true;
+      break;
+    case GuardedWriteResult::Outcome::kUnchanged:
+      break;
+  }
+  appended_ = std::move(step.appended);
+  result.text.assign(written.written.begin(), written.written.end());
+  return result;
+}
