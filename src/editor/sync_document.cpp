@@ -1,6 +1,8 @@
 #include "editor/sync_document.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -12,6 +14,10 @@ namespace {
 constexpr const char* kBlanks = " \t\n\v\f\r";  // what the text parser splits words at
 constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr int kDigitsForFloat = 9;  // enough for any float to read back the same
+// Values written without an exponent, as the page shows them.
+constexpr double kPlainNotationLow = 1e-6;
+constexpr double kPlainNotationHigh = 1e21;
+constexpr int kMostPlainDecimals = 15;
 
 // Where each word starts and ends, up to a comment.
 void findWords(const std::string& line, std::vector<std::pair<size_t, size_t>>& words) {
@@ -99,10 +105,20 @@ bool sameKeys(const std::vector<SyncKey>& a, const std::map<int32_t, SyncKey>& b
 }  // namespace
 
 std::string formatSyncValue(float value) {
-  char text[32];
-  for (int digits = 1; digits <= kDigitsForFloat; ++digits) {
+  char text[64];
+  int digits = 1;
+  for (; digits <= kDigitsForFloat; ++digits) {
     std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
     if (std::strtof(text, nullptr) == value) break;
+  }
+  // Written out in full, as an author writes numbers (160, not 1.6e+02),
+  // except where that would take many zeros.
+  const double magnitude = std::fabs(static_cast<double>(value));
+  if (std::strchr(text, 'e') != nullptr && magnitude >= kPlainNotationLow && magnitude < kPlainNotationHigh) {
+    for (int decimals = 0; decimals <= kMostPlainDecimals; ++decimals) {
+      std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(value));
+      if (std::strtof(text, nullptr) == value) break;
+    }
   }
   return text;
 }

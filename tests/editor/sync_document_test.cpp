@@ -133,3 +133,13 @@ TEST(SyncDocument, EditsChangeOnlyTheirLinesKeepTheNotationAndTheColumns) {
   EXPECT_FALSE(document.parse("track 1\n0 1 bouncy\n", error));
   EXPECT_EQ(error, "line 2: bad kind 'bouncy' (step, linear, smooth, ramp or 0 to 3)");
 }
+
+TEST(SyncDocument, ValuesAreWrittenShortAndPlainAndReadBackTheSame) {
+  const std::vector<std::pair<float, const char*>> cases = {
+      {160.0f, "160"}, {0.003f, "0.003"}, {-2.5f, "-2.5"}, {1e-7f, "1e-07"}, {123456792.0f, "123456792"},
+      {3e38f, "3e+38"}, {0.1f, "0.1"}};
+  for (const auto& [value, text] : cases) {
+    EXPECT_EQ(formatSyncValue(value), text);
+    EXPECT_EQ(std::strtof(formatSyncValue(value).c_str(), nullptr), value);
+  }
+}
