@@ -1,6 +1,7 @@
 // The live authoring mode on the small test production, in a 640 x 360
 // window on a private X server: reload on save (in place, by rename, with an
-// error in an included file and its fix, the sync text), pause and seek with
+// error in an included file and its fix, the sync text, which also rewrites
+// stale track files at start), pause and seek with
 // the picture matching the renderer's frame for the same moment, the start
 // and loop options, and bad options refused before any window opens.
 #include <gtest/gtest.h>
@@ -183,8 +184,19 @@ TEST(Live, SyncTextEditsChangeThePictureAndAMalformedLineKeepsTheTracks) {
   TempDir dir(false);
   makeTestProduction(dir.path());
   const std::string sync = dir.path() + "/demosrc/norde/sync.txt";
+  // Track files that went stale while the player was off, and one of a
+  // track the text no longer has: the text is the truth from the start.
+  const std::string trackFolder = dir.path() + "/demosrc/norde/data/sync/";
+  const std::vector<unsigned char> right = readBytes(trackFolder + "_16.track");
+  fs::copy_file(trackFolder + "_1.track", trackFolder + "_16.track", fs::copy_options::overwrite_existing);
+  fs::copy_file(trackFolder + "_1.track", trackFolder + "_40.track");
   LivePlayer player(x, dir.path());
   ASSERT_NO_FATAL_FAILURE(startPaused(player));
+  EXPECT_TRUE(player.waitFor("sync: track files that differed from demosrc/norde/sync.txt rewritten: 16; removed, "
+                             "no longer in the text: 40\n"))
+      << player.log();
+  EXPECT_EQ(readBytes(trackFolder + "_16.track"), right);
+  EXPECT_FALSE(fs::exists(trackFolder + "_40.track"));
   const Image before = player.settledShot();
 
   // The background grey, from 0.05 to 0.6.
