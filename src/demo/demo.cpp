@@ -183,3 +183,20 @@ void Demo::Compose(const FrameValues& frame) {
   setUniform1f("white", frame.values[kWhiteFlash]);
   passes_.drawScreenQuad();
 }
+
+std::vector<std::string> Demo::sourceFiles() const {
+  std::vector<std::string> files;
+  for (const std::unique_ptr<DataObject>& object : objects) {
+    if (object->path.empty()) continue;
+    files.push_back(object->path);
+    files.insert(files.end(), object->includeFiles.begin(), object->includeFiles.end());
+  }
+  return files;
+}
+
+std::vector<std::string> Demo::includesOf(const std::string& resourcePath) const {
+  for (const std::unique_ptr<DataObject>& object : objects) {
+    if (object->path == resourcePath) return object->includeFiles;
+  }
+  return {};
+}

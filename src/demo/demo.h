@@ -7,6 +7,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "audio/music_player.h"
 #include "base/profiler.h"
@@ -46,6 +48,19 @@ class Demo : public ResourceRegistry {
   // smaller. 1, the default, is the show.
   void setPreviewScale(float scale);
   float previewScale() const { return previewScale_; }
+
+  // What live reload asks of the production, so that the reloader names
+  // none of its members: the files its resources came from, and the owners
+  // of the camera keys and the sync tracks.
+  // Every loaded resource's file, then the files it includes.
+  std::vector<std::string> sourceFiles() const;
+  std::vector<std::string> includesOf(const std::string& resourcePath) const;
+  ReloadResults reloadCameraKeys(const std::string& path) { return scene.camera.reloadKeys(path); }
+  ReloadResult reloadTrackFile(const std::string& path) { return music.reloadTrackFile(path); }
+  ReloadResult applySyncText(const std::string& path, const std::string& text, int& trackCount,
+                             TrackFolderChanges& changes) {
+    return music.applySyncText(path, text, trackCount, changes);
+  }
 
   MusicPlayer music;
   Profiler profiler;

@@ -52,22 +52,19 @@ void Reloader::buildHandlers() {
       {[](const std::string& path) { return endsWith(path, ".track"); },
        [this](const std::string& path) {
          if (hasSyncText_) return ReloadResults{};
-         ReloadResult result = demo_.music.reloadTrackFile(path);
+         ReloadResult result = demo_.reloadTrackFile(path);
          if (result.ok()) ++syncVersion_;
          return ReloadResults{result};
        }},
-      {is(paths::kCameraKeys), [this](const std::string& path) { return demo_.scene.camera.reloadKeys(path); }},
+      {is(paths::kCameraKeys), [this](const std::string& path) { return demo_.reloadCameraKeys(path); }},
       {is(paths::kSections), [this](const std::string& path) { return transport_.reloadSections(path); }},
       {[](const std::string& path) { return endsWith(path, ".glsl"); },
        [this](const std::string& path) {
          ReloadResults results = reloadShaderFile(demo_, path);
          // A program that loaded may include files it did not before.
-         for (const std::unique_ptr<DataObject>& object : demo_.objects) {
-           const bool reloaded = std::any_of(results.begin(), results.end(), [&](const ReloadResult& result) {
-             return result.ok() && result.path == object->path;
-           });
-           if (!reloaded) continue;
-           for (const std::string& include : object->includeFiles) watchFile(include);
+         for (const ReloadResult& result : results) {
+           if (!result.ok()) continue;
+           for (const std::string& include : demo_.includesOf(result.path)) watchFile(include);
          }
          return results;
        }},
@@ -78,11 +75,7 @@ void Reloader::buildHandlers() {
 void Reloader::watchFile(const std::string& programPath) { watcher_.watch(osPath(programPath)); }
 
 void Reloader::watchAll() {
-  for (const std::unique_ptr<DataObject>& object : demo_.objects) {
-    if (object->path.empty()) continue;
-    watchFile(object->path);
-    for (const std::string& include : object->includeFiles) watchFile(include);
-  }
+  for (const std::string& path : demo_.sourceFiles()) watchFile(path);
   // Files that did not load at start (a broken shader, an include library)
   // are watched too: a save may mend them.
   for (const auto* extensions : dataExtensions()) {
@@ -162,7 +155,7 @@ void Reloader::takeSyncTextAtStart() {
   const std::string text(bytes.begin(), bytes.end());
   int trackCount = 0;
   TrackFolderChanges changes;
-  const ReloadResult result = demo_.music.applySyncText(paths::kSyncText, text, trackCount, changes);
+  const ReloadResult result = demo_.applySyncText(paths::kSyncText, text, trackCount, changes);
   const bool parsed = result.ok() || result.problem.file != paths::kSyncText;
   syncTextStands_ = parsed;
   if (parsed) syncText_ = text;
@@ -184,7 +177,7 @@ ReloadResults Reloader::reloadSyncText(const std::string& path) {
   const std::string text(bytes.begin(), bytes.end());
   int trackCount = 0;
   TrackFolderChanges changes;
-  ReloadResult result = demo_.music.applySyncText(path, text, trackCount, changes);
+  ReloadResult result = demo_.applySyncText(path, text, trackCount, changes);
   const bool parsed = result.ok() || result.problem.file != path;
   syncTextStands_ = parsed;
   if (parsed) {
