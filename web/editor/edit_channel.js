@@ -1,35 +1,33 @@
-// Sends edit steps to the player one at a time, each naming the version it
-// was made on: the page applies a step at once and queues it here; the next
-// step goes out with the version the player gave the previous one. When the
-// player refuses a step (the page's state was old, or the request was bad,
-// or it could not be reached), that step and every one queued behind it are
-// refused, since they were made on top of it; the page then reloads. No DOM:
+// Sends edit steps to the player in the order they were made, one request
+// per step, each answered on its own: every edit names the key it found at
+// its row ("was"), and the player takes a step where those keys still
+// stand, so a refused step does not hold back the ones behind it. No DOM:
 // the request function is given.
 
 export class EditChannel {
-  // post(version, edits) resolves to {status, body}; it may reject when the
-  // player cannot be reached.
-  constructor(post, version) {
+  // post(edits) resolves to {status, body}; it may reject when the player
+  // cannot be reached.
+  constructor(post) {
     this.post = post;
-    this.version = version;
     this.queue = [];
     this.busy = false;
-    this.onRefused = () => {};
+    // The player's version as the page last heard it (answers, state loads).
+    this.version = undefined;
+    // Steps handed to the channel so far: a state read while this grew may
+    // predate one of them.
+    this.sent = 0;
+    this.onAnswer = () => {};
     this.onIdle = () => {};
-    this.onAccepted = () => {};
-  }
-
-  // The player's version as the page now knows it (after a reload).
-  reset(version) {
-    this.version = version;
   }
 
   idle() {
     return !this.busy && this.queue.length === 0;
   }
 
-  // Queues a step's edits; tag comes back in the callbacks.
+  // Queues a step's edits (as the player takes them); tag comes back with
+  // the answer.
   send(edits, tag) {
+    this.sent += 1;
     this.queue.push({ edits, tag });
     if (!this.busy) this.pump();
   }
@@ -40,18 +38,14 @@ export class EditChannel {
       const item = this.queue.shift();
       let answer;
       try {
-        answer = await this.post(this.version, item.edits);
+        answer = await this.post(item.edits);
       } catch (error) {
-        answer = { status: 0, body: { error: `the player could not be reached (${error.message || error})` } };
+        answer = { status: 0, body: { error: `the edit did not reach the player (${error.message || error})` } };
       }
-      if (answer.status === 200 && answer.body && answer.body.version !== undefined) {
-        this.version = answer.body.version;
-        this.onAccepted(item.tag, this.version);
-        continue;
-      }
-      const refused = [item, ...this.queue.splice(0)];
-      const reason = (answer.body && answer.body.error) || `refused (HTTP ${answer.status})`;
-      for (const r of refused) this.onRefused(r.tag, { status: answer.status, reason, version: answer.body && answer.body.version });
+      const body = answer.body || {};
+      if (body.version !== undefined) this.version = body.version;
+      const ok = answer.status === 200 && body.version !== undefined;
+      this.onAnswer(item.tag, { ok, status: answer.status, version: body.version, error: body.error || `HTTP ${answer.status}` });
     }
     this.busy = false;
     this.onIdle();

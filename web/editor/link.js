@@ -38,8 +38,8 @@ export class PlayerLink {
     return this.getJson('/api/spectrum');
   }
 
-  edit(version, edits) {
-    return this.request('POST', '/api/edit', { version, edits });
+  edit(edits) {
+    return this.request('POST', '/api/edit', { edits });
   }
 
   transport(body) {

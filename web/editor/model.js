@@ -1,14 +1,20 @@
 // The tracks and keys the page shows, and the edits on them: the player's
 // state read into plain data, edits applied to it (checked, with the edits
-// that undo them), and the edits that the page's actions make (moving a
-// selection, pasting, deleting, changing kinds). Keys are {row, value, kind}
-// ascending by row; a track's keys array is replaced, never changed in
-// place, so the view can cache by it. No DOM.
+// that undo them and the key each one found), and the edits that the page's
+// actions make (moving a selection, pasting, deleting, changing kinds, typed
+// rows and values). Keys are {row, value, kind} ascending by row; a track's
+// keys array is replaced, never changed in place, so the view can cache by
+// it. No DOM.
 
 import { kindFromName, findKey, valueAt, KIND_NAMES } from './sync_curve.js';
 
 const INT32_MIN = -2147483648;
 const INT32_MAX = 2147483647;
+// The largest finite single-precision value: what a track can hold.
+export const FLOAT_MAX = 3.4028234663852886e38;
+const FLOAT_MAX_TEXT = '3.4e38';
+// Rows an edit may name past the music's end, when the player does not say.
+const ROWS_PAST_END = 512;
 
 // The shortest decimal text that reads back as the same single-precision
 // value, as the player's text file would show it.
@@ -27,13 +33,20 @@ export function wireValue(value) {
   return Number(formatValue(value));
 }
 
+// A key as the player names one: {row, value, kind by name}, or null.
+export function wireKey(key) {
+  return key ? { row: key.row, value: wireValue(key.value), kind: KIND_NAMES[key.kind] } : null;
+}
+
 // Edits as the player takes them: kinds by name, values in their shortest
-// decimal form.
-export function wireEdits(edits) {
-  return edits.map((e) => {
+// decimal form, each with "was", the key it found at its row (applyEdits
+// gives those, in the same order).
+export function wireEdits(edits, was) {
+  return edits.map((e, i) => {
     const out = { ...e };
     if (out.kind !== undefined) out.kind = KIND_NAMES[kindFromName(out.kind)] ?? out.kind;
     if (out.value !== undefined) out.value = wireValue(out.value);
+    out.was = wireKey(was[i]);
     return out;
   });
 }
@@ -47,11 +60,14 @@ export function readState(json) {
       .map((k) => ({ row: k.row, value: Math.fround(k.value), kind: kindFromName(k.kind) }))
       .sort((a, b) => a.row - b.row),
   }));
+  const rowsPerSecond = json.rowsPerSecond || 16;
+  const musicLength = Number(json.musicLength) || 0;
   return {
     version: json.version,
-    rowsPerSecond: json.rowsPerSecond || 16,
+    rowsPerSecond,
     rowsPerBar: json.rowsPerBar || 32,
-    musicLength: Number(json.musicLength) || 0,
+    musicLength,
+    maxRow: Number.isInteger(json.maxRow) ? json.maxRow : Math.ceil(musicLength * rowsPerSecond) + ROWS_PAST_END,
     tracks,
     sections: (json.sections || []).map((s) => ({ name: String(s.name), start: Number(s.start) })),
     error: json.error || '',
@@ -76,6 +92,18 @@ function isRow(row) {
   return Number.isInteger(row) && row >= INT32_MIN && row <= INT32_MAX;
 }
 
+// Why a row cannot take a key, or '' when it can.
+export function rowProblem(row, maxRow) {
+  if (!isRow(row)) return `row ${row} is not a whole row`;
+  if (row < 0) return `row ${row} is before the first row, 0`;
+  if (row > maxRow) return `row ${row} is past the last row, ${maxRow}`;
+  return '';
+}
+
+export function occupiedMessage(track, row) {
+  return `row ${row} of track ${track} holds a key`;
+}
+
 function withKey(keys, key) {
   const i = findKey(keys, key.row);
   const out = keys.slice();
@@ -91,15 +119,19 @@ function withoutKey(keys, row) {
   return out;
 }
 
+function valueProblem(value) {
+  return Number.isFinite(value) && Number.isFinite(Math.fround(value)) ? '' : 'the value is not a number a track holds';
+}
+
 // Applies one edit to a track's keys: {keys, inverse} or {error}.
-function applyOne(keys, edit) {
+function applyOne(keys, edit, maxRow) {
   const existing = isRow(edit.row) ? keyAt(keys, edit.row) : null;
   const base = { track: edit.track, row: edit.row };
   switch (edit.op) {
     case 'set': {
       const kind = kindFromName(edit.kind);
-      if (!isRow(edit.row)) return { error: `row ${edit.row} is not a whole row` };
-      if (!Number.isFinite(edit.value) || !Number.isFinite(Math.fround(edit.value))) return { error: 'the value is not a number' };
+      const problem = rowProblem(edit.row, maxRow) || valueProblem(edit.value);
+      if (problem) return { error: problem };
       if (kind < 0) return { error: `unknown kind ${edit.kind}` };
       const key = { row: edit.row, value: Math.fround(edit.value), kind };
       const inverse = existing
@@ -112,9 +144,10 @@ function applyOne(keys, edit) {
       return { keys: withoutKey(keys, edit.row), inverse: { op: 'set', ...base, value: existing.value, kind: existing.kind } };
     case 'move': {
       if (!existing) return { error: `no key at row ${edit.row}` };
-      if (!isRow(edit.toRow)) return { error: `row ${edit.toRow} is not a whole row` };
+      const problem = rowProblem(edit.toRow, maxRow);
+      if (problem) return { error: problem };
       if (edit.toRow === edit.row) return { keys, inverse: { ...edit } };
-      if (keyAt(keys, edit.toRow)) return { error: `row ${edit.toRow} already has a key` };
+      if (keyAt(keys, edit.toRow)) return { error: occupiedMessage(edit.track, edit.toRow) };
       const moved = withKey(withoutKey(keys, edit.row), { ...existing, row: edit.toRow });
       return { keys: moved, inverse: { op: 'move', track: edit.track, row: edit.toRow, toRow: edit.row } };
     }
@@ -126,7 +159,8 @@ function applyOne(keys, edit) {
     }
     case 'value': {
       if (!existing) return { error: `no key at row ${edit.row}` };
-      if (!Number.isFinite(edit.value) || !Number.isFinite(Math.fround(edit.value))) return { error: 'the value is not a number' };
+      const problem = valueProblem(edit.value);
+      if (problem) return { error: problem };
       return {
         keys: withKey(keys, { ...existing, value: Math.fround(edit.value) }),
         inverse: { op: 'value', ...base, value: existing.value },
@@ -137,20 +171,25 @@ function applyOne(keys, edit) {
   }
 }
 
-// Applies the edits in order, all or none: {state, inverse} where inverse
-// undoes them when applied in its order, or {error} with state unchanged.
+// Applies the edits in order, all or none: {state, inverse, was} where
+// inverse undoes them when applied in its order and was[i] is the key edit
+// i found at its row (after the edits before it), or null; or {error} with
+// state unchanged.
 export function applyEdits(state, edits) {
   const tracks = state.tracks.slice();
   const inverse = [];
+  const was = [];
+  const maxRow = state.maxRow ?? INT32_MAX;
   for (const edit of edits) {
     const t = tracks.findIndex((track) => track.name === edit.track);
     if (t < 0) return { error: `no track '${edit.track}'` };
-    const result = applyOne(tracks[t].keys, edit);
+    const result = applyOne(tracks[t].keys, edit, maxRow);
     if (result.error) return { error: `track ${edit.track}: ${result.error}` };
+    was.push(isRow(edit.row) ? keyAt(tracks[t].keys, edit.row) : null);
     tracks[t] = { ...tracks[t], keys: result.keys };
     inverse.unshift(result.inverse);
   }
-  return { state: { ...state, tracks }, inverse };
+  return { state: { ...state, tracks }, inverse, was };
 }
 
 // Selections: a Set of "TRACK ROW" strings (track names hold no blanks).
@@ -175,14 +214,13 @@ export function selectedKeys(state, selection) {
 }
 
 // Edits that move the selected keys by rowDelta rows and add valueDelta to
-// their values, as one step. A key already at a row that a moved key lands
-// on, and not itself moved, is replaced. Rows move in an order where no key
-// lands on one that has yet to move. Returns {edits, selection} with the
+// their values, as one step. A key never lands on a row that holds a key
+// not itself moving: that move is refused. Rows move in an order where no
+// key lands on one that has yet to move. Returns {edits, selection} with the
 // selection at the keys' new rows, or {error}.
 export function moveEdits(state, selection, rowDelta, valueDelta = 0) {
   const picked = selectedKeys(state, selection);
   if (picked.length === 0) return { error: 'no key selected' };
-  const deletes = [];
   const moves = [];
   const values = [];
   const next = new Set();
@@ -192,11 +230,9 @@ export function moveEdits(state, selection, rowDelta, valueDelta = 0) {
     const movedRows = new Set(mine.map((p) => p.key.row));
     for (const p of mine) {
       const to = p.key.row + rowDelta;
-      // The player keeps keys from row 0 on.
-      if (!isRow(to) || to < 0) return { error: `row ${to} is out of range` };
-      if (rowDelta !== 0 && !movedRows.has(to) && keyAt(track.keys, to)) {
-        deletes.push({ op: 'delete', track: track.name, row: to });
-      }
+      const problem = rowProblem(to, state.maxRow ?? INT32_MAX);
+      if (problem) return { error: problem };
+      if (rowDelta !== 0 && !movedRows.has(to) && keyAt(track.keys, to)) return { error: occupiedMessage(track.name, to) };
       next.add(selectionKey(track.name, to));
     }
     if (rowDelta !== 0) {
@@ -206,12 +242,12 @@ export function moveEdits(state, selection, rowDelta, valueDelta = 0) {
     if (valueDelta !== 0) {
       for (const p of mine) {
         const value = Math.fround(p.key.value + valueDelta);
-        if (!Number.isFinite(value)) return { error: 'the value is out of range' };
+        if (!Number.isFinite(value)) return { error: `the value would be beyond the largest value a track holds, ${FLOAT_MAX_TEXT}` };
         values.push({ op: 'value', track: track.name, row: p.key.row + rowDelta, value });
       }
     }
   }
-  return { edits: [...deletes, ...moves, ...values], selection: next };
+  return { edits: [...moves, ...values], selection: next };
 }
 
 export function deleteEdits(state, selection) {
@@ -235,7 +271,8 @@ export function copyKeys(state, selection) {
 
 // Edits that paste copied keys with their first at row: keys from one
 // track go to the target track, keys from several to the tracks they came
-// from. Returns {edits, selection}.
+// from. A key already at a row the paste lands on is not replaced: the
+// paste is refused. Returns {edits, selection} or {error}.
 export function pasteEdits(state, clipboard, row, targetTrack) {
   const fromTracks = new Set(clipboard.keys.map((k) => k.track));
   const single = fromTracks.size === 1 && targetTrack != null;
@@ -243,13 +280,36 @@ export function pasteEdits(state, clipboard, row, targetTrack) {
   const selection = new Set();
   for (const k of clipboard.keys) {
     const track = single ? targetTrack : k.track;
-    if (trackIndex(state, track) < 0) continue;
+    const t = trackIndex(state, track);
+    if (t < 0) continue;
     const to = row + k.dRow;
-    if (!isRow(to) || to < 0) continue;
+    const problem = rowProblem(to, state.maxRow ?? INT32_MAX);
+    if (problem) return { error: problem };
+    if (keyAt(state.tracks[t].keys, to)) return { error: occupiedMessage(track, to) };
     edits.push({ op: 'set', track, row: to, value: k.value, kind: k.kind });
     selection.add(selectionKey(track, to));
   }
   return { edits, selection };
+}
+
+// A typed value: {value} or {error} naming what was typed.
+export function parseValue(text) {
+  const t = String(text).trim();
+  const v = Number(t);
+  if (t === '' || !Number.isFinite(v)) return { error: `'${t}' is not a number` };
+  if (Math.abs(v) > FLOAT_MAX) return { error: `${t} is beyond the largest value a track holds, ${FLOAT_MAX_TEXT}` };
+  if (v !== 0 && Math.fround(v) === 0) return { error: `${t} is too small for a track: it would be 0` };
+  return { value: v };
+}
+
+// A typed row: {row} or {error}.
+export function parseRow(text, maxRow) {
+  const t = String(text).trim();
+  if (t === '') return { error: 'the row is empty: a row is a whole number' };
+  const row = Number(t);
+  if (!Number.isInteger(row)) return { error: `'${t}' is not a row: a row is a whole number` };
+  const problem = rowProblem(row, maxRow);
+  return problem ? { error: problem } : { row };
 }
 
 // The lowest and highest value of a track's keys, widened where they are
@@ -274,4 +334,16 @@ export function sectionAt(sections, time) {
   let found = -1;
   for (let i = 0; i < sections.length; ++i) if (sections[i].start <= time + 1e-9) found = i;
   return found;
+}
+
+// What L loops: the selected keys' rows, else the section at a time.
+// {from, to} in seconds, or {error}.
+export function loopRange(state, selection, time) {
+  const rps = state.rowsPerSecond;
+  const rows = selectedKeys(state, selection).map((p) => p.key.row);
+  if (rows.length > 1 && Math.max(...rows) > Math.min(...rows)) return { from: Math.min(...rows) / rps, to: Math.max(...rows) / rps };
+  const sections = state.sections;
+  const i = sectionAt(sections, time);
+  if (i < 0) return { error: 'no section here to loop' };
+  return { from: sections[i].start, to: i + 1 < sections.length ? sections[i + 1].start : state.musicLength };
 }

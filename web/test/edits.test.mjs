@@ -1,10 +1,13 @@
 // Edits on the page's model and the undo stack that takes them back: long
 // random edit sessions undone step by step give back the original keys
-// exactly and redone give the final ones; moving a selection, pasting and
-// refused steps behave as the page relies on.
+// exactly and redone give the final ones; moves never land on a key; each
+// edit names the key it found; typed values and rows are checked; pasting
+// and refused steps behave as the page relies on.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readState, applyEdits, moveEdits, pasteEdits, copyKeys, selectionKey, deleteEdits } from '../editor/model.js';
+import {
+  readState, applyEdits, wireEdits, moveEdits, pasteEdits, copyKeys, selectionKey, deleteEdits, parseValue, parseRow,
+} from '../editor/model.js';
 import { UndoStack } from '../editor/undo.js';
 
 function startState() {
@@ -101,21 +104,56 @@ test('the undo stack keeps its limit, forgets redo on a new step and drops refus
   assert.equal(undo.canRedo(), false);
 });
 
-test('a selection moved onto other keys replaces them; its undo brings them back', () => {
+test('a move never lands on a key that stays; keys moving past each other do', () => {
   const state = startState();
-  // Keys at 32 and 64 move 32 rows back: 32 lands on 0 (not selected).
-  const selection = new Set([selectionKey('0', 32), selectionKey('0', 64)]);
-  const moved = moveEdits(state, selection, -32);
-  assert.deepEqual(moved.edits.map((e) => e.op), ['delete', 'move', 'move']);
-  const result = applyEdits(state, moved.edits);
-  assert.equal(keysOf(result.state).split('\n')[0], '0: 0/1.5/1 32/-2/2');
-  assert.deepEqual([...moved.selection].sort(), ['0 0', '0 32']);
-  assert.equal(keysOf(applyEdits(result.state, result.inverse).state), keysOf(state));
-  // A move onto a key that is not being moved away is refused by applyEdits
-  // itself, so a hand-made move cannot lose a key.
-  assert.match(applyEdits(state, [{ op: 'move', track: '0', row: 0, toRow: 32 }]).error, /already has a key/);
+  // 32 would land on 0, which is not moving: refused with the row and track.
+  assert.equal(moveEdits(state, new Set([selectionKey('0', 32), selectionKey('0', 64)]), -32).error, 'row 0 of track 0 holds a key');
+  assert.match(applyEdits(state, [{ op: 'move', track: '0', row: 0, toRow: 32 }]).error, /row 32 of track 0 holds a key/);
+  // All three move on by 32: each leaves its row before the one behind
+  // lands there.
+  const all = new Set([selectionKey('0', 0), selectionKey('0', 32), selectionKey('0', 64)]);
+  const moved = moveEdits(state, all, 32);
+  assert.deepEqual(moved.edits.map((e) => `${e.row}>${e.toRow}`), ['64>96', '32>64', '0>32']);
+  assert.equal(keysOf(applyEdits(state, moved.edits).state).split('\n')[0], '0: 32/0/0 64/1.5/1 96/-2/2');
+  assert.match(moveEdits(state, new Set([selectionKey('0', 32)]), -33).error, /row -1 is before the first row/);
+  assert.equal(moveEdits(state, new Set([selectionKey('0', 64)]), state.maxRow).error, `row ${64 + state.maxRow} is past the last row, ${state.maxRow}`);
   assert.match(applyEdits(state, [{ op: 'delete', track: '3', row: 5 }]).error, /no key/);
-  assert.match(moveEdits(state, new Set([selectionKey('0', 32)]), -33).error, /out of range/);
+});
+
+test('each edit of a step carries the key it found, after the edits before it; so does an undo', () => {
+  const state = startState();
+  // Move 32 to 40, then give the moved key a value: the value edit finds
+  // the moved key at 40, not nothing.
+  const edits = [{ op: 'move', track: '0', row: 32, toRow: 40 }, { op: 'value', track: '0', row: 40, value: 0.1 }, { op: 'set', track: '3', row: 7, value: 2, kind: 'ramp' }];
+  const result = applyEdits(state, edits);
+  const sent = wireEdits(edits, result.was);
+  assert.deepEqual(sent.map((e) => e.was), [{ row: 32, value: 1.5, kind: 'linear' }, { row: 40, value: 1.5, kind: 'linear' }, null]);
+  assert.equal(sent[1].value, 0.1, 'the shortest decimal of the float');
+  assert.equal(sent[2].kind, 'ramp');
+  // The undo, sent on the state the step left: the key at 7, then 40's
+  // value 0.1 (a float, sent in its shortest form), then the move back.
+  const undo = applyEdits(result.state, result.inverse);
+  assert.deepEqual(wireEdits(result.inverse, undo.was).map((e) => [e.op, e.row, e.was]), [
+    ['delete', 7, { row: 7, value: 2, kind: 'ramp' }],
+    ['value', 40, { row: 40, value: 0.1, kind: 'linear' }],
+    ['move', 40, { row: 40, value: 1.5, kind: 'linear' }],
+  ]);
+  assert.equal(keysOf(undo.state), keysOf(state));
+});
+
+test('typed values and rows are refused with what was typed', () => {
+  assert.deepEqual(parseValue(' 0.6 '), { value: 0.6 });
+  assert.equal(parseValue('1e40').error, '1e40 is beyond the largest value a track holds, 3.4e38');
+  assert.equal(parseValue('-1e39').error, '-1e39 is beyond the largest value a track holds, 3.4e38');
+  assert.equal(parseValue('1e-50').error, '1e-50 is too small for a track: it would be 0');
+  assert.deepEqual(parseValue('1e-40'), { value: 1e-40 }, 'a subnormal float is still a value');
+  assert.equal(parseValue('abc').error, "'abc' is not a number");
+  assert.deepEqual(parseRow('224', 2880), { row: 224 });
+  assert.equal(parseRow('99999', 2880).error, 'row 99999 is past the last row, 2880');
+  assert.match(parseRow('', 2880).error, /empty/);
+  assert.match(parseRow('1.5', 2880).error, /whole number/);
+  // Without maxRow from the player: the music's rows and 512 more.
+  assert.equal(readState({ rowsPerSecond: 16, musicLength: 10.01, tracks: [] }).maxRow, 161 + 512);
 });
 
 test('copied keys paste at a row keeping their distances, on the selected track', () => {
@@ -130,4 +168,6 @@ test('copied keys paste at a row keeping their distances, on the selected track'
   const again = pasteEdits(state, two, 200, '3');
   assert.deepEqual(again.edits.map((e) => `${e.track}@${e.row}`), ['0@200', '16@208']);
   assert.equal(deleteEdits(state, again.selection).length, 0);
+  // Onto a key, a paste is refused rather than replacing it.
+  assert.equal(pasteEdits(state, clip, 68, '3').error, 'row 100 of track 3 holds a key');
 });
