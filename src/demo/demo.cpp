@@ -11,17 +11,16 @@
 namespace {
 constexpr float kBlurRadius = 45.0f;
 constexpr float kRadiusPerStep = 12.0f;
-// The show never ends in its first seconds, and ends within 50 ms of the
-// music's end.
+// The show never ends in its first seconds, and ends within
+// kEndOfMusicMargin of the music's end.
 constexpr float kEarliestEnd = 2.02f;
-constexpr double kEndMargin = 0.05;
 
 // A soundtrack shorter than the earliest end (a sketch's, a test's) would
 // otherwise never end the show: it ends at the music's end. Music that did
 // not load (length 0) keeps the show going until Escape.
 bool musicHasEnded(float time, float length) {
   const bool shortMusic = length > 0.0f && length <= kEarliestEnd;
-  return (shortMusic || time > kEarliestEnd) && static_cast<double>(time) > static_cast<double>(length) - kEndMargin;
+  return (shortMusic || time > kEarliestEnd) && static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin;
 }
 }  // namespace
 

@@ -7,9 +7,7 @@
 #include "base/keys.h"
 #include "base/log.h"
 
-Transport::Transport(MusicPlayer& music, bool holdAtEnd) : music_(music), holdAtEnd_(holdAtEnd) {
-  music_.positionOwnedElsewhere = true;
-}
+Transport::Transport(MusicPlayer& music, bool holdAtEnd) : music_(music), holdAtEnd_(holdAtEnd) {}
 
 void Transport::setLoop(double from, double to) {
   looping_ = to > from;
@@ -29,9 +27,16 @@ void Transport::pause() {
   Log("paused at %.3f s\n", now());
 }
 
+bool Transport::atEnd() const {
+  return music_.length > 0.0f && now() > static_cast<double>(music_.length) - kEndOfMusicMargin;
+}
+
 void Transport::resume() {
   if (!paused_) return;
   music_.begin();
+  // Held at the end, play means from the start: resumed there, the end
+  // would pause it again before a frame was shown.
+  if (atEnd()) moveTo(0.0);
   paused_ = false;
   music_.stream->play(false);
   Log("resumed at %.3f s\n", now());
@@ -73,7 +78,6 @@ bool Transport::loopInReach() const { return !looping_ || loopFrom_ < loopWrapTi
 
 void Transport::beforeFrame() {
   music_.begin();
-  // The music player leaves its restart key to the owner of the position.
   if (KeyPressed('I')) moveTo(0.0);
   const double t = now();
   if (looping_ && loopInReach() && t >= loopWrapTime()) {
@@ -81,7 +85,7 @@ void Transport::beforeFrame() {
     Log("loop: back to %.3f s\n", now());
     return;
   }
-  if (music_.length <= 0.0f || t <= static_cast<double>(music_.length) - kEndOfMusicMargin) return;
+  if (!atEnd()) return;
   if (holdAtEnd_) {
     // The last frame stays on screen, paused, instead of the show ending.
     if (!paused_) pause();

@@ -1,5 +1,5 @@
-// The one owner of the play position while the player runs with options:
-// where playback is, and every decision that moves it (pause, seek, the
+// The one owner of the play position whenever the player runs: where
+// playback is, and every decision that moves it (pause, seek, the
 // loop, the end of the music, the I key's restart, a reloaded soundtrack).
 // Everything else asks it. Works on the player's stream, so the next frame's
 // time, sync values and spectrum follow, and the sound plays from the new
@@ -39,6 +39,7 @@ class Transport {
   void beforeFrame();
 
   void pause();
+  // Held at the music's end, playback resumes from the start.
   void resume();
   // Moves playback to the time (clamped to the music), logging
   // "seek to %.3f s (row %d)"; paused stays paused.
@@ -67,6 +68,7 @@ class Transport {
 
  private:
   void moveTo(double seconds);
+  bool atEnd() const;
   // Where the loop wraps: its end, or the music's end when that comes first.
   double loopWrapTime() const;
   bool loopInReach() const;

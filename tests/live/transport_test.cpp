@@ -62,3 +62,49 @@ TEST(Transport, KeepsThePlaceThroughAMusicReloadAndNamesALoopOutOfReach) {
   EXPECT_NEAR(music.length, 2.0f, 0.01f);
   EXPECT_NEAR(transport.now(), 1.6, 0.001);
 }
+
+TEST(Transport, PausesResumesSeeksWithinTheMusicAndWalksTheSections) {
+  TempDir dir;
+  putMusic("tone_stereo_44k.mp3");  // 2.0 s
+  auto stream = std::make_unique<ManualClockStream>();
+  ManualClockStream& clock = *stream;
+  MusicPlayer music(std::move(stream));
+  Transport transport(music, true);
+  ASSERT_TRUE(transport.reloadMusic("music.mp3").front().ok());
+
+  // Seeks stay within the music.
+  transport.seek(-3.0);
+  EXPECT_EQ(transport.now(), 0.0);
+  transport.seek(99.0);
+  EXPECT_NEAR(transport.now(), 2.0, 0.001);
+
+  // Held at the end, paused; play starts over rather than being paused
+  // again by the same frame's end.
+  transport.beforeFrame();
+  ASSERT_TRUE(transport.paused());
+  EXPECT_FALSE(clock.playing());
+  transport.resume();
+  transport.beforeFrame();
+  EXPECT_FALSE(transport.paused());
+  EXPECT_TRUE(clock.playing());
+  EXPECT_EQ(transport.now(), 0.0);
+  // A pause keeps the place; a seek while paused stays paused.
+  transport.seek(0.75);
+  transport.pause();
+  transport.seek(1.25);
+  EXPECT_TRUE(transport.paused());
+  EXPECT_FALSE(clock.playing());
+  transport.resume();
+  EXPECT_NEAR(transport.now(), 1.25, 0.001);
+
+  // Sections: PageDown goes to the next start; PageUp to this section's
+  // start, or to the one before when just past its start.
+  transport.setSections({{"intro", 0.0, 0.5}, {"drop", 0.5, 1.5}, {"outro", 1.5, 2.0}});
+  EXPECT_EQ(transport.sectionAt(0.7), "drop");
+  EXPECT_EQ(transport.sectionAt(2.5), "");
+  EXPECT_EQ(transport.nextSectionStart(0.7), 1.5);
+  EXPECT_EQ(transport.nextSectionStart(1.8), 1.8) << "past the last start it stays";
+  EXPECT_EQ(transport.previousSectionStart(1.2), 0.5);
+  EXPECT_EQ(transport.previousSectionStart(0.7), 0.0) << "within the grace after a start";
+  EXPECT_EQ(transport.previousSectionStart(0.2), 0.0);
+}
