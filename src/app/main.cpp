@@ -87,14 +87,7 @@ int main(int argc, char** argv) {
   // The sound device plays the music and is the show's clock.
   auto demo = std::make_unique<Demo>(std::make_unique<SdlAudioStream>());
   std::unique_ptr<LiveSession> session;
-  // Without options the transport still owns the play position: the I
-  // key's restart, and the end of the music, which ends the show.
-  std::unique_ptr<Transport> transport;
-  if (options.any()) {
-    session = std::make_unique<LiveSession>(*demo, settings);
-  } else {
-    transport = std::make_unique<Transport>(demo->music, false);
-  }
+  if (options.any()) session = std::make_unique<LiveSession>(*demo, settings);
   LimitFrameRate(1000.0);
 
   while (true) {
@@ -105,7 +98,6 @@ int main(int argc, char** argv) {
     }
     if (EscapeRequested()) break;
     if (session) session->beforeFrame();
-    if (transport) transport->beforeFrame();
     // The frame that reaches the end of the music is not presented, unless
     // the live mode holds it there or a loop goes on.
     const bool goesOn = session ? session->frame() : demo->Frame();

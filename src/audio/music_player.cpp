@@ -140,5 +140,9 @@ double MusicPlayer::update() {
     stream->setVolume(volume);
     Log("volume: %f\n", volume);
   }
+  if (positionOwnedElsewhere) return time;
+  const bool restartKey = KeyPressed('I');
+  const bool atEnd = static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin;
+  if (restartKey || atEnd) stream->setPosition(0);
   return time;
 }

@@ -62,6 +62,10 @@ class MusicPlayer {
   // text to write them from.
   ReloadResult reloadTrackFile(const std::string& trackPath);
 
+  // Set when another object owns the play position (the player's transport,
+  // with options): update() then leaves the I key's restart and the jump
+  // back at the end of the music to it.
+  bool positionOwnedElsewhere = false;
 
   // May be replaced before open(); a stream touches no device until open().
   std::unique_ptr<AudioStream> stream;

@@ -7,7 +7,9 @@
 #include "base/keys.h"
 #include "base/log.h"
 
-Transport::Transport(MusicPlayer& music, bool holdAtEnd) : music_(music), holdAtEnd_(holdAtEnd) {}
+Transport::Transport(MusicPlayer& music, bool holdAtEnd) : music_(music), holdAtEnd_(holdAtEnd) {
+  music_.positionOwnedElsewhere = true;
+}
 
 void Transport::setLoop(double from, double to) {
   looping_ = to > from;
@@ -78,6 +80,7 @@ bool Transport::loopInReach() const { return !looping_ || loopFrom_ < loopWrapTi
 
 void Transport::beforeFrame() {
   music_.begin();
+  // The music player leaves its restart key to the owner of the position.
   if (KeyPressed('I')) moveTo(0.0);
   const double t = now();
   if (looping_ && loopInReach() && t >= loopWrapTime()) {

@@ -1,5 +1,5 @@
-// The one owner of the play position whenever the player runs: where
-// playback is, and every decision that moves it (pause, seek, the
+// The one owner of the play position while the player runs with options:
+// where playback is, and every decision that moves it (pause, seek, the
 // loop, the end of the music, the I key's restart, a reloaded soundtrack).
 // Everything else asks it. Works on the player's stream, so the next frame's
 // time, sync values and spectrum follow, and the sound plays from the new
