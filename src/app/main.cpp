@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
   }
 
   std::remove(logFileName.c_str());
+  // The live mode logs the editor's secret token.
+  if (options.live) makeLogFilePrivate();
 
   GLWindow window;
   Log("->Initializing GL Window\n");

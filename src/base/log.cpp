@@ -1,5 +1,9 @@
 #include "base/log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -51,6 +55,15 @@ void Log(const char* format, ...) {
   }
   std::fwrite(text.data(), 1, static_cast<size_t>(length), stdout);
   std::fflush(stdout);
+}
+
+void makeLogFilePrivate() {
+  constexpr mode_t kOwnerOnly = 0600;
+  std::lock_guard<std::mutex> lock(logMutex);
+  const int fd = ::open(logFileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kOwnerOnly);
+  if (fd < 0) return;
+  (void)::fchmod(fd, kOwnerOnly);
+  ::close(fd);
 }
 
 void DumpLog() {

@@ -15,6 +15,12 @@ extern std::string logFileName;
 // Safe to call from any thread.
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Creates the log file readable and writable by its owner only (0600), or
+// narrows an existing one to that: the live mode's log holds the editor's
+// secret token. Quietly does nothing where the file cannot be made (Log
+// then says so on its first message).
+void makeLogFilePrivate();
+
 // Prints "output log\n" and the whole log file to the console (not logged).
 void DumpLog();
 

@@ -16,6 +16,7 @@ std::string randomToken();
 bool hostAllowed(std::string_view host, int port);
 // "http://" and one of those hosts, exactly.
 bool originAllowed(std::string_view origin, int port);
-// "Bearer TOKEN" in the Authorization header or TOKEN in the query (an
-// event stream cannot send headers); compared in constant time.
+// "Bearer TOKEN" in the Authorization header or TOKEN from the query (an
+// event stream cannot send headers; the caller passes an empty one for any
+// other request); compared in constant time.
 bool tokenAllowed(std::string_view authorization, std::string_view queryToken, std::string_view token);

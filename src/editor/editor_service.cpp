@@ -93,8 +93,14 @@ bool EditorService::Impl::admitted(const httplib::Request& req, httplib::Respons
     return false;
   }
   const bool api = req.path.rfind("/api/", 0) == 0;
-  if (api && !tokenAllowed(req.get_header_value("Authorization"), req.get_param_value("token"), settings.token)) {
-    refuse(res, 401, "the token is missing or wrong (Authorization: Bearer TOKEN, or ?token=TOKEN)");
+  // Only the event stream, which a browser opens without headers, may carry
+  // the token in its address: anywhere else an address ends up in logs and
+  // histories.
+  const bool events = req.path == "/api/events";
+  const std::string queryToken = events ? req.get_param_value("token") : std::string();
+  if (api && !tokenAllowed(req.get_header_value("Authorization"), queryToken, settings.token)) {
+    refuse(res, 401, events ? "the token is missing or wrong (Authorization: Bearer TOKEN, or ?token=TOKEN)"
+                            : "the token is missing or wrong (Authorization: Bearer TOKEN)");
     return false;
   }
   if (req.method != "GET" && req.method != "HEAD" && !originAllowed(req.get_header_value("Origin"), port)) {

@@ -197,6 +197,9 @@ TEST(Live, SyncTextEditsChangeThePictureAndAMalformedLineKeepsTheTracks) {
       << player.log();
   EXPECT_EQ(readBytes(trackFolder + "_16.track"), right);
   EXPECT_FALSE(fs::exists(trackFolder + "_40.track"));
+  // The log holds the editor's token: its owner's alone.
+  EXPECT_EQ(fs::status(dir.path() + "/output2.txt").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
   const Image before = player.settledShot();
 
   // The background grey, from 0.05 to 0.6.

@@ -165,6 +165,7 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
        editBody("{\"op\": \"value\", \"track\": \"16\", \"row\": 32, \"value\": 1, \"was\": {\"value\": 0.9, "
                 "\"kind\": \"linear\"}}"),
        409, "track 16, row 32 changed in sync.txt meanwhile: 0.9 \u2192 0.5"},
+      {"token in a POST's query", "/api/edit?token=" + kToken, {{"Origin", origin}}, editBody(set), 401, "token"},
       {"unknown transport action", "/api/transport", good, "{\"action\": \"rewind\"}", 400, "action"},
       {"a loop that ends before it starts", "/api/transport", good,
        "{\"action\": \"loop\", \"from\": 3, \"to\": 2}", 400, "loop"},
@@ -185,8 +186,8 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
     EXPECT_EQ(show.version(), 7);
   }
   EXPECT_TRUE(show.actions().empty());
-  for (const char* path : {"/api/state", "/api/state?token=" "00000000000000000000000000000000"}) {
-    res = client.Get(path);
+  for (const std::string& path : {std::string("/api/state"), "/api/state?token=" + kToken}) {
+    res = client.Get(path.c_str());
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 401) << path;
   }
