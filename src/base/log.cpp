@@ -66,6 +66,19 @@ void makeLogFilePrivate() {
   ::close(fd);
 }
 
+void startLogFileLine() {
+  std::lock_guard<std::mutex> lock(logMutex);
+  if (logFileName == refusedFileName) return;
+  std::fstream file(logFileName, std::ios::in | std::ios::out | std::ios::binary | std::ios::ate);
+  if (!file || file.tellg() <= 0) return;
+  file.seekg(-1, std::ios::end);
+  char last = '\n';
+  file.get(last);
+  if (last == '\n') return;
+  file.seekp(0, std::ios::end);
+  file.put('\n');
+}
+
 void DumpLog() {
   std::printf("output log\n");
   std::ifstream file(logFileName, std::ios::binary);

@@ -21,6 +21,11 @@ void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // then says so on its first message).
 void makeLogFilePrivate();
 
+// Ends the log file's last line when it was left open (a shader's report
+// ends its last line on the console only), so the next message starts at
+// the beginning of a line in the file too. Nothing goes to the console.
+void startLogFileLine();
+
 // Prints "output log\n" and the whole log file to the console (not logged).
 void DumpLog();
 

@@ -216,6 +216,8 @@ void Reloader::succeeded(const std::string& path, Clock::time_point event) {
 
 void Reloader::failed(const std::string& key, const SourceProblem& problem) {
   const std::string message = problem.osText();
+  // A shader's report before this line leaves the file's last line open.
+  startLogFileLine();
   Log("reload failed: %s\n", message.c_str());
   errors_[key] = message;
   errorOrder_.erase(std::remove(errorOrder_.begin(), errorOrder_.end(), key), errorOrder_.end());

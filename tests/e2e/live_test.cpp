@@ -169,6 +169,10 @@ TEST(Live, ReloadsOnSaveKeepsTheLastGoodProgramAndNamesTheLineOfAnError) {
   const std::string good = lines[11];
   saveInPlace(data + "/common.glsl", good + "\n", good + " this is not glsl;\n");
   ASSERT_TRUE(player.waitFor("\nreload failed: demosrc/norde/data/common.glsl:12: ")) << player.log();
+  // After the compiler's report, whose last line break goes to the console
+  // only, the line still starts at the beginning in the file.
+  EXPECT_NE(player.log().find("Debug Info for: "), std::string::npos);
+  EXPECT_EQ(player.log().find("\treload failed:"), std::string::npos) << player.log();
   EXPECT_TRUE(player.running());
   EXPECT_LT(difference(before, player.settledShot()), 0.002);
   saveInPlace(data + "/common.glsl", good + " this is not glsl;\n", good + "\n");
