@@ -86,7 +86,12 @@ ReloadResult MusicPlayer::applySyncText(const std::string& textPath, const std::
   if (!syncDevice) return ReloadResult::done(textPath);
   TrackWriteFailure failure;
   if (!syncTrackFolder(parsed.tracks, osPath(syncDevice->base), changes, failure)) {
-    return ReloadResult::failed(textPath, {failure.file, 0, failure.reason});
+    // The first file names the error; the others follow in its message.
+    std::string reason = failure.reason;
+    for (size_t i = 1; i < changes.failures.size(); ++i) {
+      reason += "; and " + changes.failures[i].file + ": " + changes.failures[i].reason;
+    }
+    return ReloadResult::failed(textPath, {failure.file, 0, reason});
   }
   return ReloadResult::done(textPath);
 }

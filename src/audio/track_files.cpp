@@ -44,6 +44,7 @@ bool syncTrackFolder(const std::vector<TextTrack>& tracks, const std::string& os
   bool ok = true;
   const auto fail = [&](const std::string& file, const std::string& reason) {
     if (ok) failure = {file, reason};
+    changes.failures.push_back({file, reason});
     ok = false;
   };
   std::set<std::string> named;

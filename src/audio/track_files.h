@@ -24,14 +24,16 @@ bool writeTrackFiles(const std::vector<TextTrack>& tracks, const std::string& os
 struct TrackFolderChanges {
   std::vector<std::string> written;  // missing or holding other keys
   std::vector<std::string> removed;  // a track the text no longer has
+  std::vector<TrackWriteFailure> failures;  // every file that could not be written or removed
   bool any() const { return !written.empty() || !removed.empty(); }
 };
 
 // Makes the folder's track files exactly what the tracks compile to: a file
 // whose bytes differ (or that is missing) is written, one that is right is
 // left untouched, and a "_NAME.track" file of a track the text does not have
-// is removed, so the files play what the text says. Goes on past a failure;
-// false with the first one in `failure`.
+// is removed, so the files play what the text says. Goes on past a failure,
+// so one file that cannot be written keeps no other track stale; false with
+// the first one in `failure` and all of them in `changes.failures`.
 bool syncTrackFolder(const std::vector<TextTrack>& tracks, const std::string& osFolder, TrackFolderChanges& changes,
                      TrackWriteFailure& failure);
 

@@ -217,4 +217,8 @@ std::string conflictJson(const std::string& message, int64_t version, const std:
 
 std::string versionJson(int64_t version) { return dump(Json{{"version", version}}); }
 
+std::string versionJson(int64_t version, const std::string& trackFilesError) {
+  return dump(Json{{"version", version}, {"trackFiles", trackFilesError}});
+}
+
 std::string okJson() { return dump(Json{{"ok", true}}); }

@@ -64,4 +64,7 @@ std::string errorJson(const std::string& message, int64_t version);  // 409: wit
 std::string conflictJson(const std::string& message, int64_t version, const std::string& track, int32_t row,
                          const SeenKey& now);
 std::string versionJson(int64_t version);
+// 200 for an edit in sync.txt whose track files were not all written: the
+// files and the system's reasons under "trackFiles".
+std::string versionJson(int64_t version, const std::string& trackFilesError);
 std::string okJson();  // {"ok": true}

@@ -236,6 +236,10 @@ EditorReply LiveSession::applyEdit(const EditorWork& work) {
     reloader.syncTextWritten(result.text);
     editsToShow_.push_back(work.received);
   }
+  // The edit is in sync.txt and plays; track files that could not be
+  // written are named, and the next edit or save writes them again.
+  const std::string trackFiles = reloader.errorOf(paths::kSyncText);
+  if (!trackFiles.empty()) return {200, versionJson(reloader.syncVersion(), trackFiles)};
   return {200, versionJson(reloader.syncVersion())};
 }
 

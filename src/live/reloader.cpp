@@ -234,6 +234,11 @@ void Reloader::framePresented() {
   pending_.clear();
 }
 
+std::string Reloader::errorOf(const std::string& programPath) const {
+  const auto found = errors_.find(programPath);
+  return found == errors_.end() ? std::string() : found->second;
+}
+
 const std::string& Reloader::error() const {
   static const std::string none;
   for (auto it = errorOrder_.rbegin(); it != errorOrder_.rend(); ++it) {

@@ -41,6 +41,8 @@ class Reloader {
   // The most recent reload error still standing, "PATH:LINE: MESSAGE"; empty
   // when every failed file has been fixed since.
   const std::string& error() const;
+  // The error standing for one file (program path), or empty.
+  std::string errorOf(const std::string& programPath) const;
   int reloadCount() const { return reloadCount_; }
   // Grows with every save handed to an owner, whatever came of it: a
   // picture drawn before may be out of date.

@@ -13,8 +13,9 @@
 // editor's value; undo of an empty lane's first key gives sync.txt and the
 // track folder back byte for byte. A save of sync.txt shows in the page; a
 // page that missed it is refused by key and then shows the new keys, while
-// its edit of another key goes through; a broken sync.txt is named in the
-// page and refuses edits with its own error. Each case is judged by
+// its edit of another key goes through; an edit whose .track file cannot be
+// replaced names it and writes the others; a broken sync.txt is named in
+// the page and refuses edits with its own error. Each case is judged by
 // sync.txt on disk.
 //
 // Run by CTest (label e2e) with TARVO set to the player; by hand:
@@ -546,6 +547,42 @@ test('the editor page edits the live show', { timeout: 900_000 }, async (t) => {
       await stale.keyboard.press('Escape');
       await waitFor('the page\'s key in sync.txt', () => keysOf('16').some((k) => k.row === 4), LONG);
       assert.deepEqual(keysOf('11').map((k) => k.value), [0, Math.fround(1.4), 0]);
+    });
+
+    await step('an edit with one .track file that cannot be replaced names it, and the other tracks are written', async () => {
+      await page.waitForFunction(() => editor.channel.idle());
+      const stuck = path.join(path.dirname(trackPath), '_16.track');
+      const other = path.join(path.dirname(trackPath), '_11.track');
+      const key16 = keysOf('16')[0];
+      const key11 = keysOf('11')[0];
+      const edit = async (list) => {
+        const response = await fetch(`${player.base}/api/edit`, {
+          method: 'POST',
+          headers: { Authorization: `Bearer ${player.token}`, Origin: player.base, 'Content-Type': 'application/json' },
+          body: JSON.stringify({ edits: list }),
+        });
+        return { status: response.status, body: await response.json() };
+      };
+      execFileSync('chattr', ['+i', stuck]);
+      try {
+        const edits = [
+          { op: 'value', track: '16', row: key16.row, value: 0.25, was: { value: key16.value, kind: key16.kind } },
+          { op: 'value', track: '11', row: key11.row, value: 0.5, was: { value: key11.value, kind: key11.kind } },
+        ];
+        const answer = await edit(edits);
+        assert.equal(answer.status, 200, JSON.stringify(answer.body));
+        assert.match(answer.body.trackFiles, /_16\.track: cannot rename .*Operation not permitted/);
+        assert.equal(trackFileKeys(other)[0].value, Math.fround(0.5), 'the other track is written');
+        assert.notEqual(trackFileKeys(stuck)[0].value, Math.fround(0.25));
+      } finally {
+        execFileSync('chattr', ['-i', stuck]);
+      }
+      // The next edit writes the file that was left behind.
+      const again = await edit([{ op: 'value', track: '11', row: key11.row, value: key11.value, was: { value: 0.5, kind: key11.kind } }]);
+      assert.equal(again.status, 200, JSON.stringify(again.body));
+      assert.equal(again.body.trackFiles, undefined);
+      assert.equal(trackFileKeys(stuck)[0].value, Math.fround(0.25));
+      await page.waitForSelector('#show-error', { state: 'hidden', timeout: LONG });
     });
 
     await step('a sync.txt that does not parse is named in the page until it is mended', async () => {
