@@ -15,7 +15,8 @@
 // page that missed it is refused by key and then shows the new keys, while
 // its edit of another key goes through; an edit whose .track file cannot be
 // replaced names it and writes the others; a broken sync.txt is named in
-// the page and refuses edits with its own error. Each case is judged by
+// the page and refuses edits with its own error; a page hidden for a while
+// closes its event stream and opens it again when shown. Each case is judged by
 // sync.txt on disk.
 //
 // Run by CTest (label e2e) with TARVO set to the player; by hand:
@@ -600,6 +601,23 @@ test('the editor page edits the live show', { timeout: 900_000 }, async (t) => {
       assert.ok(syncText().includes('this is not a key'));
       fs.writeFileSync(syncPath, text);
       await page.waitForSelector('#show-error', { state: 'hidden', timeout: LONG });
+    });
+
+    await step('a page hidden for a while closes its event stream and opens it again when shown', async () => {
+      const show = (state) =>
+        page.evaluate((s) => {
+          window.testVisibility = s;
+          document.dispatchEvent(new Event('visibilitychange'));
+        }, state);
+      await page.evaluate(() => {
+        Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => window.testVisibility || 'visible' });
+        editor.link.hiddenCloseMs = 200; // a minute in the page itself
+      });
+      await show('hidden');
+      await page.waitForFunction(() => document.getElementById('link-state').textContent === 'offline', null, { timeout: LONG });
+      assert.equal(await page.evaluate(() => editor.link.events), null);
+      await show('visible');
+      await page.waitForFunction(() => document.getElementById('link-state').textContent === 'linked', null, { timeout: LONG });
     });
 
     assert.deepEqual(pageErrors, []);

@@ -1,11 +1,16 @@
 // The page's link to the player: JSON requests carrying the token, and the
-// event stream (playhead, sync, error), which reconnects by itself.
+// event stream (playhead, sync, error), which reconnects by itself and is
+// closed while the page stays hidden.
+
+const HIDDEN_CLOSE_MS = 60_000;
 
 export class PlayerLink {
   constructor(token, base = '') {
     this.token = token;
     this.base = base;
     this.events = null;
+    this.hiddenTimer = null;
+    this.hiddenCloseMs = HIDDEN_CLOSE_MS;
   }
 
   async request(method, path, body) {
@@ -47,7 +52,24 @@ export class PlayerLink {
   }
 
   // handlers: {playhead(data), sync(data), error(data), open(), closed()}.
-  listen(handlers) {
+  // A page hidden for longer than hiddenCloseMs closes its stream, since the
+  // player keeps only a few open at once, and opens it again when shown.
+  listen(handlers, doc = globalThis.document) {
+    this.handlers = handlers;
+    this.connect();
+    if (!doc) return;
+    doc.addEventListener('visibilitychange', () => {
+      clearTimeout(this.hiddenTimer);
+      if (doc.visibilityState === 'hidden') {
+        this.hiddenTimer = setTimeout(() => this.disconnect(), this.hiddenCloseMs);
+      } else if (!this.events) {
+        this.connect();
+      }
+    });
+  }
+
+  connect() {
+    const handlers = this.handlers;
     const url = `${this.base}/api/events?token=${encodeURIComponent(this.token)}`;
     const source = new EventSource(url);
     this.events = source;
@@ -69,6 +91,12 @@ export class PlayerLink {
     source.addEventListener('error', (event) => {
       if (typeof event.data !== 'string') handlers.closed();
     });
-    return source;
+  }
+
+  disconnect() {
+    if (!this.events) return;
+    this.events.close();
+    this.events = null;
+    this.handlers.closed();
   }
 }
