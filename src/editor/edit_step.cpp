@@ -2,6 +2,7 @@
 
 #include "audio/frame_values.h"
 #include "audio/sync_text.h"
+#include "base/text.h"
 
 namespace {
 bool isShowTrack(const std::string& name) {
@@ -28,10 +29,6 @@ std::string describe(const SeenKey& key, bool withKind) {
   if (!key.present) return "no key";
   const char* kind = syncKindName(key.kind);
   return formatSyncValue(key.value) + (withKind && kind != nullptr ? std::string(" ") + kind : "");
-}
-
-bool endsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // The text a set that starts a track's block appended for the block itself:
@@ -85,7 +82,8 @@ EditStep applyEditRequest(const EditRequest& request, const std::string& text, i
       }
     }
     const bool newBlock = !document.hasTrack(edit.track);
-    const std::string before = document.text();
+    // Only a set that starts a block needs the text before it.
+    const std::string before = newBlock ? document.text() : std::string();
     problem = document.apply({edit});
     if (!problem.empty()) return refused(400, errorJson(problem));
     if (newBlock && document.hasTrack(edit.track)) {
