@@ -51,6 +51,7 @@ struct EventStream {
   bool started = false;
   int64_t version = -1;
   std::string error;
+  int64_t musicVersion = 0;
 };
 }  // namespace
 
@@ -70,6 +71,9 @@ struct EditorService::Impl {
   int32_t maxRow = 0;
   std::shared_ptr<const SpectrumColumns> spectrum = std::make_shared<const SpectrumColumns>();
   std::shared_ptr<const std::string> spectrumText;  // built on the first request after a publish
+  std::shared_ptr<const std::string> music =
+      std::make_shared<const std::string>(R"({"ready": false, "tempo": 0, "beats": [], "onsets": []})");
+  int64_t musicVersion = 0;
   std::vector<std::shared_ptr<EditorWork>> queue;
   std::atomic<int> connected{0};
 
@@ -150,7 +154,10 @@ bool EditorService::Impl::streamEvents(EventStream& stream, httplib::DataSink& s
     std::unique_lock<std::mutex> lock(mutex);
     if (stream.started) {
       changed.wait_for(lock, kPlayheadInterval,
-                       [&] { return stopping || version != stream.version || error != stream.error; });
+                       [&] {
+                         return stopping || version != stream.version || error != stream.error ||
+                                musicVersion != stream.musicVersion;
+                       });
     }
     if (stopping) return false;
     const auto event = [&out](const char* name, const Json& data) {
@@ -159,6 +166,8 @@ bool EditorService::Impl::streamEvents(EventStream& stream, httplib::DataSink& s
     };
     if (!stream.started || version != stream.version) event("sync", {{"version", version}});
     if (!stream.started || error != stream.error) event("error", {{"message", error}});
+    if (musicVersion != stream.musicVersion) event("music", {{"version", musicVersion}});
+    stream.musicVersion = musicVersion;
     stream.started = true;
     stream.version = version;
     stream.error = error;
@@ -223,6 +232,14 @@ void EditorService::Impl::routes() {
       text = state;
     }
     res.set_header("Cache-Control", "no-store");
+    res.set_content(*text, kJson);
+  });
+  server.Get("/api/music", [this](const httplib::Request&, httplib::Response& res) {
+    std::shared_ptr<const std::string> text;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      text = music;
+    }
     res.set_content(*text, kJson);
   });
   server.Get("/api/spectrum", [this](const httplib::Request&, httplib::Response& res) { serveSpectrum(res); });
@@ -333,6 +350,16 @@ void EditorService::publishSpectrum(SpectrumColumns spectrum) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->spectrum = std::move(columns);
   impl_->spectrumText.reset();
+}
+
+void EditorService::publishMusic(std::string musicJson) {
+  auto text = std::make_shared<const std::string>(std::move(musicJson));
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->music = std::move(text);
+    ++impl_->musicVersion;
+  }
+  impl_->changed.notify_all();
 }
 
 void EditorService::takeWork(std::vector<std::shared_ptr<EditorWork>>& out) {

@@ -75,6 +75,9 @@ class EditorService {
   void publishPlayhead(const Playhead& playhead);
   void publishState(std::string stateJson, int64_t version, const std::string& error, int32_t maxRow);
   void publishSpectrum(SpectrumColumns spectrum);
+  // The music's beats and onsets as the JSON of GET /api/music; each
+  // publish sends a "music" event to the open streams.
+  void publishMusic(std::string musicJson);
   // Moves the queued work into `out`; each must be answered.
   void takeWork(std::vector<std::shared_ptr<EditorWork>>& out);
   // Open event streams: a page is connected.
