@@ -30,7 +30,7 @@ TEST_PACKAGES=(
   lame ffmpeg
   slurmctld slurmd slurm-client munge
   chromium nodejs npm
-  debootstrap
+  debootstrap curl
 )
 
 sets=("$@")
