@@ -127,7 +127,10 @@ SectionTableShift shiftSectionTable(const std::string& text, int32_t at, int32_t
     int64_t moved;
   };
   std::vector<Boundary> boundaries;
-  std::map<size_t, int> decimalVotes[2];  // start and end seconds of the boundaries that stay
+  // How many decimals the seconds are written with: as by the boundaries
+  // that stay (the same ones when the shift is undone), else by all.
+  std::map<size_t, int> decimalVotes;
+  std::map<size_t, int> allDecimals;
   for (size_t i = 0; i < lines.size(); ++i) {
     const size_t first = lines[i].find_first_not_of(kBlanks);
     if (first == std::string::npos || lines[i][first] == '#') continue;
@@ -143,7 +146,8 @@ SectionTableShift shiftSectionTable(const std::string& text, int32_t at, int32_t
                   ? row
                   : std::llround(std::strtod(secondsText.c_str(), nullptr) * kRowsPerSecond);
       b.moved = b.row >= at ? b.row + by : (b.row >= cut ? cut : b.row);
-      if (b.moved == b.row) ++decimalVotes[end][decimalsOf(secondsText)];
+      if (b.moved == b.row) ++decimalVotes[decimalsOf(secondsText)];
+      ++allDecimals[decimalsOf(secondsText)];
       boundaries.push_back(b);
     }
   }
@@ -159,13 +163,12 @@ SectionTableShift shiftSectionTable(const std::string& text, int32_t at, int32_t
       return shift;
     }
   }
-  for (size_t k = 0; k < boundaries.size(); ++k) {
-    const Boundary& b = boundaries[k];
+  for (const Boundary& b : boundaries) {
     if (b.moved == b.row) continue;
     ++shift.movedBoundaries;
     int least = 0;
     int votes = 0;
-    for (const auto& [decimals, count] : decimalVotes[k % 2]) {
+    for (const auto& [decimals, count] : decimalVotes.empty() ? allDecimals : decimalVotes) {
       if (count > votes) {
         least = static_cast<int>(decimals);
         votes = count;

@@ -31,7 +31,7 @@ struct EditRequest {
   std::vector<SyncEdit> edits;
   std::vector<SeenKey> seen;  // one per edit
   bool hasShift = false;
-  RowShift shift;
+  RowShift shift{};
 };
 
 struct EditRequestParse {

@@ -17,17 +17,19 @@ size_t decimalsOf(const std::string& secondsWord) {
   return secondsWord.size() - dot - 2;  // less the dot and the "s"
 }
 
-// The row word for `row` in the notation of `old`: seconds written with at
-// least `leastDecimals` decimals (the text's habit, "2.0s"), rows written
-// with leading zeros keep their width.
-std::string rowWord(const std::string& old, int32_t row, bool inSeconds, size_t leastDecimals) {
+// The row word for `row` in the notation of `old`: seconds written with
+// padded decimals ("2.0s", "2.50s") keep them where they suffice, rows
+// written with leading zeros keep their width.
+std::string rowWord(const std::string& old, int32_t row, bool inSeconds) {
   std::string text = formatSyncRow(row, inSeconds);
   if (inSeconds) {
     const size_t decimals = decimalsOf(text);
-    if (decimals < leastDecimals) {
+    const size_t own = decimalsOf(old);
+    const bool padded = own > 0 && old[old.size() - 2] == '0';
+    if (padded && decimals < own) {
       text.pop_back();
       if (decimals == 0) text += '.';
-      text.append(leastDecimals - decimals, '0');
+      text.append(own - decimals, '0');
       text += 's';
     }
   } else if (row >= 0 && old.size() > 1 && old[0] == '0' && text.size() < old.size()) {
@@ -36,9 +38,9 @@ std::string rowWord(const std::string& old, int32_t row, bool inSeconds, size_t 
   return text;
 }
 
-template <typename T>
-T mostCommon(const std::map<T, int>& votes) {
-  T best{};
+// Of equally common values, the smallest.
+size_t mostCommon(const std::map<size_t, int>& votes) {
+  size_t best = 0;
   int count = 0;
   for (const auto& [value, n] : votes) {
     if (n > count) {
@@ -93,10 +95,10 @@ std::string SyncDocument::shift(int32_t at, int32_t by) {
     return message;
   }
 
-  // The layout to keep is read from the key lines the shift leaves where
-  // they are: the same lines when the shift is undone, so both directions
-  // lay the moved lines out alike. Only where no line stays are the moved
-  // lines themselves asked.
+  // The columns to keep are the most common word starts of the key lines
+  // the shift leaves where they are (of the track, else of the text): the
+  // same lines when the shift is undone, so both directions lay the moved
+  // lines out alike. Only where no line stays are the moved lines asked.
   const auto stays = [at](const Line& line) { return line.key.row < at; };
   const auto reference = [&](const std::string& track) {
     std::vector<const Line*> found[4];  // staying of the track, staying, of the track, all
@@ -113,12 +115,6 @@ std::string SyncDocument::shift(int32_t at, int32_t by) {
     }
     return std::vector<const Line*>{};
   };
-  std::map<size_t, int> decimalVotes;
-  for (const Line* line : reference("")) {
-    if (line->rowInSeconds) ++decimalVotes[decimalsOf(line->text.substr(line->start[0], line->end[0] - line->start[0]))];
-  }
-  const size_t leastDecimals = mostCommon(decimalVotes);
-
   std::map<std::string, std::array<size_t, 3>> columnsOf;
   for (const Line& line : lines_) {
     if (line.kind != LineKind::kKey || stays(line) || columnsOf.count(line.track)) continue;
@@ -127,7 +123,7 @@ std::string SyncDocument::shift(int32_t at, int32_t by) {
       std::map<size_t, int> votes;
       for (const Line* other : reference(line.track)) {
         bool padded = false;
-        if (paddedWithSpaces(*other, padded) && other->start[i] > other->end[i - 1] + 1) ++votes[other->start[i]];
+        if (paddedWithSpaces(*other, padded)) ++votes[other->start[i]];
       }
       columns[size_t(i)] = mostCommon(votes);
     }
@@ -139,7 +135,7 @@ std::string SyncDocument::shift(int32_t at, int32_t by) {
     const Line& line = lines_[i];
     if (line.kind != LineKind::kKey || stays(line)) continue;
     const std::string old = line.text.substr(line.start[0], line.end[0] - line.start[0]);
-    const std::string row = rowWord(old, line.key.row + by, line.rowInSeconds, leastDecimals);
+    const std::string row = rowWord(old, line.key.row + by, line.rowInSeconds);
     rewritten.push_back({i, shiftedLine(line, row, columnsOf[line.track].data())});
   }
   const std::vector<Line> kept = lines_;

@@ -16,8 +16,19 @@ SyncTextEditor::Result SyncTextEditor::apply(const EditRequest& request, int64_t
     return result;
   }
   EditStep step;
+  std::string before;
   const auto merge = [&](const std::vector<uint8_t>& current, std::vector<uint8_t>& out) {
-    step = applyEditRequest(request, std::string(current.begin(), current.end()), version, appended_);
+    before.assign(current.begin(), current.end());
+    const bool undoesLastShift = request.hasShift && lastShift_ && lastShift_->after == before &&
+                                 request.shift.at == lastShift_->shift.at + lastShift_->shift.by &&
+                                 request.shift.by == -lastShift_->shift.by;
+    if (undoesLastShift) {
+      // Exactly the text the shift started from: notation and columns as
+      // the author left them, whatever the shift had to change.
+      step = {200, "", lastShift_->before, appended_};
+    } else {
+      step = applyEditRequest(request, before, version, appended_);
+    }
     if (step.status != 200) return false;
     out.assign(step.newText.begin(), step.newText.end());
     return true;
@@ -41,5 +52,6 @@ SyncTextEditor::Result SyncTextEditor::apply(const EditRequest& request, int64_t
   }
   appended_ = std::move(step.appended);
   result.text.assign(written.written.begin(), written.written.end());
+  if (request.hasShift) lastShift_ = ShiftMemory{request.shift, std::move(before), result.text};
   return result;
 }
