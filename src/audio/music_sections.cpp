@@ -141,10 +141,15 @@ SectionTableShift shiftSectionTable(const std::string& text, int32_t at, int32_t
       const std::string secondsText = lines[i].substr(words[b.secondsWord].start, words[b.secondsWord].end - words[b.secondsWord].start);
       const std::string rowText = lines[i].substr(words[b.rowWord].start, words[b.rowWord].end - words[b.rowWord].start);
       char* stop = nullptr;
-      const long long row = std::strtoll(rowText.c_str(), &stop, 10);
-      b.row = stop != nullptr && *stop == '\0' && !rowText.empty()
-                  ? row
-                  : std::llround(std::strtod(secondsText.c_str(), nullptr) * kRowsPerSecond);
+      const double fromRows = std::strtod(rowText.c_str(), &stop);
+      const double rows = stop != nullptr && *stop == '\0' && !rowText.empty()
+                              ? fromRows
+                              : std::strtod(secondsText.c_str(), nullptr) * kRowsPerSecond;
+      if (!std::isfinite(rows) || std::fabs(rows) > INT32_MAX) {
+        shift.problem = "line " + std::to_string(i + 1) + " has a boundary beyond the rows a sync text can hold";
+        return shift;
+      }
+      b.row = std::llround(rows);
       b.moved = b.row >= at ? b.row + by : (b.row >= cut ? cut : b.row);
       if (b.moved == b.row) ++decimalVotes[decimalsOf(secondsText)];
       ++allDecimals[decimalsOf(secondsText)];
