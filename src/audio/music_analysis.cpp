@@ -24,11 +24,15 @@ bool MusicAnalysis::operator==(const MusicAnalysis& other) const {
 MusicAnalysis analyseMusic(const DecodedAudio& audio) {
   MusicAnalysis analysis;
   const OnsetEnvelope envelope = computeOnsetEnvelope(audio);
+  // The envelope's last frames reach past the music; nothing is placed there.
+  const double length = audio.sampleRate > 0 ? static_cast<double>(audio.frameCount()) / audio.sampleRate : 0.0;
   analysis.onsets = pickOnsets(envelope);
+  while (!analysis.onsets.empty() && analysis.onsets.back() > length) analysis.onsets.pop_back();
   const std::vector<float> forBeats = beatEnvelope(envelope);
   const TempoTrack tempo = trackTempo(forBeats, envelope.framesPerSecond);
   if (tempo.pulseStrength < kLeastPulseStrength) return analysis;
   std::vector<TrackedBeat> beats = trackBeats(envelope, forBeats, tempo);
+  while (!beats.empty() && beats.back().time > length) beats.pop_back();
   if (beats.size() < kLeastBeats) return analysis;
   analysis.pulse = true;
   analysis.tempo = tempo.mainBeatsPerMinute;

@@ -55,8 +55,10 @@ std::vector<double> windowAutocorrelation(const std::vector<float>& envelope, si
     energy += x[i] * x[i];
   }
   std::vector<double> acf;
-  const int longest = kLongestMultiple * highLag + 1;
-  if (energy <= 1e-9 || static_cast<size_t>(longest) * 3 / 2 >= n) return acf;
+  // Lags are taken over at least a third of the window; in short music the
+  // longer multiples are left out.
+  const int longest = std::min<int>(kLongestMultiple * highLag + 1, static_cast<int>(n * 2 / 3));
+  if (energy <= 1e-9 || longest < highLag + 1) return acf;
   acf.assign(static_cast<size_t>(longest + 1), 0.0);
   for (int lag = std::max(1, lowLag - 1); lag <= longest; ++lag) {
     // Only the lags the periods and their multiples are read at.
@@ -68,12 +70,15 @@ std::vector<double> windowAutocorrelation(const std::vector<float>& envelope, si
   return acf;
 }
 // How periodic the window is at a beat period: the autocorrelation there
-// and at its multiples, weighted; 1 for a metronome.
+// and at those of its multiples the window reaches, weighted; 1 for a
+// metronome.
 double periodicity(const std::vector<double>& acf, int lag) {
   double sum = 0.0;
   double weights = 0.0;
   for (size_t k = 0; k < kMultiples.size(); ++k) {
-    sum += kMultipleWeights[k] * std::max(0.0, acf[size_t(kMultiples[k] * lag)]);
+    const size_t at = static_cast<size_t>(kMultiples[k] * lag);
+    if (at >= acf.size()) break;
+    sum += kMultipleWeights[k] * std::max(0.0, acf[at]);
     weights += kMultipleWeights[k];
   }
   return sum / weights;

@@ -135,7 +135,7 @@ TEST(Live, ReloadsOnSaveKeepsTheLastGoodProgramAndNamesTheLineOfAnError) {
   ASSERT_NO_FATAL_FAILURE(startPaused(player));
   // The music's beats and onsets for the editor are worked out beside the
   // show and kept beside the music.
-  ASSERT_TRUE(player.waitFor("editor: music analysed: ")) << player.log();
+  ASSERT_TRUE(player.waitFor("editor: music analysed: 120.0 BPM, ")) << player.log();
   EXPECT_TRUE(fs::exists(data + "/brivel-669.analysis.cache"));
   const Image before = player.settledShot();
   const Image again = player.settledShot();
