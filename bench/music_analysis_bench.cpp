@@ -112,10 +112,10 @@ void timeDetection(benchmark::State& state, const Song* song, Detect detect) {
 
 int main(int argc, char** argv) {
   static std::vector<Song> songs;
-  for (const soundtrack::GrooveSongSpec& spec : soundtrack::measuredGrooveSongs()) {
+  for (const soundtrack::GrooveSongPlan& plan : soundtrack::measuredGrooveSongs()) {
     Song song;
-    song.name = spec.name;
-    song.truth = soundtrack::composeGrooveSong(spec);
+    song.name = plan.name;
+    song.truth = soundtrack::composeGrooveSong(plan);
     song.audio.sampleRate = static_cast<int>(soundtrack::kSampleRate);
     song.audio.samples = soundtrack::renderScore(song.truth.score);
     songs.push_back(std::move(song));

@@ -1,6 +1,7 @@
 // The music's section table (written by soundtrack-gen beside the sync
 // source, read by fft-summary and the production's data checks): one line per section, "NAME START_S END_S START_ROW END_ROW",
-// where the name may hold blanks; "#" starts a comment line.
+// where the name may hold blanks; "#" starts a comment line. Also the
+// table's text with time inserted or removed (synctool shift --sections).
 #pragma once
 
 #include <cstdint>

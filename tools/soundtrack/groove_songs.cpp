@@ -59,9 +59,9 @@ std::vector<Hit> barOf(Groove groove) {
   return {};
 }
 
-double tempoOfBar(const GrooveSongSpec& spec, int bar) {
-  double bpm = spec.tempos.empty() ? 120.0 : spec.tempos.front().beatsPerMinute;
-  for (const TempoChange& change : spec.tempos) {
+double tempoOfBar(const GrooveSongPlan& plan, int bar) {
+  double bpm = plan.tempos.empty() ? 120.0 : plan.tempos.front().beatsPerMinute;
+  for (const TempoChange& change : plan.tempos) {
     if (change.bar <= bar) bpm = change.beatsPerMinute;
   }
   return bpm;
@@ -74,20 +74,20 @@ double swung(double beat, double swing) {
 }
 }  // namespace
 
-GrooveSong composeGrooveSong(const GrooveSongSpec& spec) {
+GrooveSong composeGrooveSong(const GrooveSongPlan& plan) {
   GrooveSong song;
-  song.name = spec.name;
-  const std::vector<Hit> bar = barOf(spec.groove);
+  song.name = plan.name;
+  const std::vector<Hit> bar = barOf(plan.groove);
   std::vector<double> starts;
   double barStart = kLeadInSeconds;
-  for (int b = 0; b < spec.bars; ++b) {
-    const double secondsPerBeat = 60.0 / tempoOfBar(spec, b);
+  for (int b = 0; b < plan.bars; ++b) {
+    const double secondsPerBeat = 60.0 / tempoOfBar(plan, b);
     song.downbeats.push_back(barStart);
     for (int beat = 0; beat < kBeatsPerBar; ++beat) song.beats.push_back(barStart + beat * secondsPerBeat);
     for (const Hit& hit : bar) {
       Note note;
       note.instrument = hit.instrument;
-      note.start = barStart + swung(hit.beat, spec.swing) * secondsPerBeat;
+      note.start = barStart + swung(hit.beat, plan.swing) * secondsPerBeat;
       note.velocity = hit.velocity;
       note.length = hit.instrument == Instrument::Bass ? hit.beats * secondsPerBeat : 0.1;
       note.pitch = kBassRoots[b % 4] + (hit.beat == std::floor(hit.beat) ? 0 : 12);
@@ -118,8 +118,8 @@ GrooveSong composeGrooveSong(const GrooveSongSpec& spec) {
   return song;
 }
 
-const std::vector<GrooveSongSpec>& measuredGrooveSongs() {
-  static const std::vector<GrooveSongSpec> kSongs = {
+const std::vector<GrooveSongPlan>& measuredGrooveSongs() {
+  static const std::vector<GrooveSongPlan> kSongs = {
       {"steady four-to-the-floor 128", Groove::kFourToTheFloor, {{0, 128.0}}, 16, 0.5},
       {"broken beat 93", Groove::kBrokenBeat, {{0, 93.0}}, 12, 0.5},
       {"drum and bass 174", Groove::kDrumAndBass, {{0, 174.0}}, 24, 0.5},

@@ -25,7 +25,7 @@ struct TempoChange {
   double beatsPerMinute = 120.0;
 };
 
-struct GrooveSongSpec {
+struct GrooveSongPlan {
   std::string name;
   Groove groove = Groove::kFourToTheFloor;
   std::vector<TempoChange> tempos;  // the first one at bar 0
@@ -49,11 +49,11 @@ constexpr double kOnsetMergeSeconds = 0.03;
 // Silence before the first beat.
 constexpr double kLeadInSeconds = 0.25;
 
-GrooveSong composeGrooveSong(const GrooveSongSpec& spec);
+GrooveSong composeGrooveSong(const GrooveSongPlan& plan);
 
 // The songs detection is measured on: steady four-to-the-floor (128 BPM),
 // broken beat (93), drum and bass (174), swung (100), and a backbeat that
 // moves from 120 to 150 BPM halfway.
-const std::vector<GrooveSongSpec>& measuredGrooveSongs();
+const std::vector<GrooveSongPlan>& measuredGrooveSongs();
 
 }  // namespace soundtrack

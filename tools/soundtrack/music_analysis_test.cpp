@@ -25,9 +25,9 @@ DecodedAudio render(const Score& score) {
 }
 
 TEST(MusicAnalysis, FindsTheBeatsBarsAndOnsetsOfEveryMeasuredSong) {
-  for (const GrooveSongSpec& spec : measuredGrooveSongs()) {
-    SCOPED_TRACE(spec.name);
-    const GrooveSong song = composeGrooveSong(spec);
+  for (const GrooveSongPlan& plan : measuredGrooveSongs()) {
+    SCOPED_TRACE(plan.name);
+    const GrooveSong song = composeGrooveSong(plan);
     const MusicAnalysis analysis = analyseMusic(render(song.score));
     ASSERT_TRUE(analysis.pulse);
     std::vector<double> beats;
@@ -41,7 +41,7 @@ TEST(MusicAnalysis, FindsTheBeatsBarsAndOnsetsOfEveryMeasuredSong) {
     EXPECT_GE(beatF, kLeastFMeasure);
     EXPECT_GE(onsetF, kLeastFMeasure);
     // The main tempo is the one played longest, or its double or half.
-    const double played = spec.tempos.front().beatsPerMinute;
+    const double played = plan.tempos.front().beatsPerMinute;
     const double octaves = std::log2(analysis.tempo / played);
     EXPECT_LT(std::fabs(octaves - std::round(octaves)), 0.03) << analysis.tempo << " BPM";
     EXPECT_LE(std::fabs(std::round(octaves)), 1.0) << analysis.tempo << " BPM";
@@ -50,7 +50,7 @@ TEST(MusicAnalysis, FindsTheBeatsBarsAndOnsetsOfEveryMeasuredSong) {
     if (std::round(octaves) == 0.0) {
       EXPECT_GE(beatFMeasure(bars, song.downbeats), kLeastFMeasure);
     }
-    std::printf("%-30s %6.1f BPM  beats F %.3f  onsets F %.3f\n", spec.name.c_str(), analysis.tempo, beatF, onsetF);
+    std::printf("%-30s %6.1f BPM  beats F %.3f  onsets F %.3f\n", plan.name.c_str(), analysis.tempo, beatF, onsetF);
   }
 }
 
