@@ -9,6 +9,7 @@
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMinimumSampleRate = 8000;
+constexpr int kMaximumSampleRate = 384000;
 // About 23 ms of sound per frame (1024 samples at 44.1 kHz): short enough to
 // place a hit, long enough to tell a kick from a bass note.
 constexpr double kWindowSeconds = 0.046;
@@ -84,7 +85,7 @@ BandFilters makeBandFilters(int windowSize, int sampleRate) {
 
 OnsetEnvelope computeOnsetEnvelope(const DecodedAudio& audio) {
   OnsetEnvelope envelope;
-  if (audio.empty() || audio.sampleRate < kMinimumSampleRate) return envelope;
+  if (audio.empty() || audio.sampleRate < kMinimumSampleRate || audio.sampleRate > kMaximumSampleRate) return envelope;
   const int rate = audio.sampleRate;
   const int windowSize = windowSizeFor(rate);
   const double hop = rate / kEnvelopeFramesPerSecond;

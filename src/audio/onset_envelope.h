@@ -23,5 +23,5 @@ struct OnsetEnvelope {
   double timeOf(double frame) const { return firstFrameTime + frame / framesPerSecond; }
 };
 
-// Empty for audio without samples or with a sample rate below 8 kHz.
+// Empty for audio without samples or with a sample rate outside 8 to 384 kHz.
 OnsetEnvelope computeOnsetEnvelope(const DecodedAudio& audio);

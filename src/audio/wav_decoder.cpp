@@ -10,6 +10,9 @@ constexpr size_t kRiffHeaderBytes = 12;
 constexpr size_t kChunkHeaderBytes = 8;
 constexpr size_t kFormatBytes = 16;
 constexpr uint16_t kPcmFormat = 1;
+// Sample rates music is recorded at; beyond them a header is damage.
+constexpr int kLowestRate = 8000;
+constexpr int kHighestRate = 384000;
 
 uint16_t readUint16LE(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
 
@@ -45,7 +48,10 @@ DecodeResult decodeWav(const uint8_t* data, size_t size) {
       const uint16_t bits = readUint16LE(data + body + 14);
       if (format != kPcmFormat || bits != 16) return refused("only 16-bit PCM WAV files are read");
       if (channels < 1 || channels > 2) return refused("WAV with " + std::to_string(channels) + " channels");
-      if (rate <= 0) return refused("WAV without a sample rate");
+      if (rate < kLowestRate || rate > kHighestRate) {
+        return refused("WAV at " + std::to_string(rate) + " Hz (read from " + std::to_string(kLowestRate) + " to " +
+                       std::to_string(kHighestRate) + " Hz)");
+      }
     } else if (std::memcmp(data + at, "data", 4) == 0) {
       samples = data + body;
       sampleBytes = present;
