@@ -120,23 +120,54 @@ std::string SyncDocument::shift(int32_t at, int32_t by) {
     if (line.kind != LineKind::kKey || stays(line) || columnsOf.count(line.track)) continue;
     std::array<size_t, 3> columns = {0, 0, 0};
     for (int i = 1; i < 3; ++i) {
+      // A word after a wider gap than one space shows where its column is;
+      // one right after a single space may have been pushed there, so it
+      // only tells that the column is not further right.
       std::map<size_t, int> votes;
+      size_t leftmost = 0;
       for (const Line* other : reference(line.track)) {
         bool padded = false;
-        if (paddedWithSpaces(*other, padded)) ++votes[other->start[i]];
+        if (!paddedWithSpaces(*other, padded)) continue;
+        if (other->start[i] > other->end[i - 1] + 1) {
+          ++votes[other->start[i]];
+        } else if (leftmost == 0 || other->start[i] < leftmost) {
+          leftmost = other->start[i];
+        }
       }
-      columns[size_t(i)] = mostCommon(votes);
+      columns[size_t(i)] = votes.empty() ? leftmost : mostCommon(votes);
     }
     columnsOf[line.track] = columns;
   }
 
+  // A line spaced by single blanks may be one pushed out of its columns
+  // or one written that way: it counts as laid out in columns when the last
+  // key line of its track that stays is (the same line either way of the
+  // shift), or, where none stays, when a neighbouring key line is.
+  const auto aligned = [](const Line& line) {
+    bool padded = false;
+    return paddedWithSpaces(line, padded) && padded;
+  };
+  const auto inColumns = [&](size_t index) {
+    const Line& line = lines_[index];
+    if (aligned(line)) return true;
+    const Line* lastStaying = nullptr;
+    for (const Line& other : lines_) {
+      if (other.kind == LineKind::kKey && other.track == line.track && stays(other)) lastStaying = &other;
+    }
+    if (lastStaying != nullptr) return aligned(*lastStaying);
+    const Line* before = nullptr;
+    const Line* after = nullptr;
+    neighbours(line.track, index, before, after);
+    return (before != nullptr && aligned(*before)) || (after != nullptr && aligned(*after));
+  };
   std::vector<std::pair<size_t, std::string>> rewritten;
   for (size_t i = 0; i < lines_.size(); ++i) {
     const Line& line = lines_[i];
     if (line.kind != LineKind::kKey || stays(line)) continue;
     const std::string old = line.text.substr(line.start[0], line.end[0] - line.start[0]);
     const std::string row = rowWord(old, line.key.row + by, line.rowInSeconds);
-    rewritten.push_back({i, shiftedLine(line, row, columnsOf[line.track].data())});
+    static const size_t kNoColumns[3] = {0, 0, 0};
+    rewritten.push_back({i, shiftedLine(line, row, inColumns(i) ? columnsOf[line.track].data() : kNoColumns)});
   }
   const std::vector<Line> kept = lines_;
   std::vector<DocumentTrack> expected = tracks();

@@ -19,13 +19,17 @@ SyncTextEditor::Result SyncTextEditor::apply(const EditRequest& request, int64_t
   std::string before;
   const auto merge = [&](const std::vector<uint8_t>& current, std::vector<uint8_t>& out) {
     before.assign(current.begin(), current.end());
-    const bool undoesLastShift = request.hasShift && lastShift_ && lastShift_->after == before &&
-                                 request.shift.at == lastShift_->shift.at + lastShift_->shift.by &&
-                                 request.shift.by == -lastShift_->shift.by;
-    if (undoesLastShift) {
+    const ShiftMemory* undone = nullptr;
+    for (auto memory = shifts_.rbegin(); request.hasShift && memory != shifts_.rend() && !undone; ++memory) {
+      if (memory->after == before && request.shift.at == memory->shift.at + memory->shift.by &&
+          request.shift.by == -memory->shift.by) {
+        undone = &*memory;
+      }
+    }
+    if (undone != nullptr) {
       // Exactly the text the shift started from: notation and columns as
       // the author left them, whatever the shift had to change.
-      step = {200, "", lastShift_->before, appended_};
+      step = {200, "", undone->before, appended_};
     } else {
       step = applyEditRequest(request, before, version, appended_);
     }
@@ -52,6 +56,9 @@ SyncTextEditor::Result SyncTextEditor::apply(const EditRequest& request, int64_t
   }
   appended_ = std::move(step.appended);
   result.text.assign(written.written.begin(), written.written.end());
-  if (request.hasShift) lastShift_ = ShiftMemory{request.shift, std::move(before), result.text};
+  if (request.hasShift) {
+    shifts_.push_back({request.shift, std::move(before), result.text});
+    if (shifts_.size() > kRememberedShifts) shifts_.pop_front();
+  }
   return result;
 }

@@ -163,14 +163,24 @@ TEST(TimeShift, ThroughTheEditorsWriteAndUndoneByItsOpposite) {
   ASSERT_EQ(result.status, 200) << result.body;
   EXPECT_EQ(readFile(file), kText);
 
-  // By a fraction of a second, "2.0s" becomes "2.0625s"; the opposite
-  // shift gives the text back as it was, padded decimals and all.
-  result = editor.apply(parseEditRequest(R"({"shift": {"at": 0, "by": 1}})", 4000).request, 3);
-  ASSERT_EQ(result.status, 200) << result.body;
-  EXPECT_NE(readFile(file).find("\n2.0625s "), std::string::npos);
-  result = editor.apply(parseEditRequest(R"({"shift": {"at": 1, "by": -1}})", 4000).request, 4);
-  ASSERT_EQ(result.status, 200) << result.body;
-  EXPECT_EQ(readFile(file), kText);
+  // Two inserts by fractions of a second ("2.0s" becomes "2.0625s", rows
+  // outgrow their columns), undone newest first, then redone: each step
+  // gives back exactly the text it had, padded decimals and all.
+  const auto shiftBy = [&](int32_t at, int32_t by) {
+    const std::string body = "{\"shift\": {\"at\": " + std::to_string(at) + ", \"by\": " + std::to_string(by) + "}}";
+    const SyncTextEditor::Result step = editor.apply(parseEditRequest(body, 4000).request, 3);
+    EXPECT_EQ(step.status, 200) << step.body;
+    return readFile(file);
+  };
+  const std::string once = shiftBy(0, 1);
+  EXPECT_NE(once.find("\n2.0625s "), std::string::npos);
+  const std::string twice = shiftBy(30, 3);
+  EXPECT_EQ(shiftBy(33, -3), once);
+  EXPECT_EQ(shiftBy(1, -1), kText);
+  EXPECT_EQ(shiftBy(0, 1), once);
+  EXPECT_EQ(shiftBy(30, 3), twice);
+  EXPECT_EQ(shiftBy(33, -3), once);
+  EXPECT_EQ(shiftBy(1, -1), kText);
 
   result = editor.apply(parseEditRequest(R"({"shift": {"at": 1024, "by": -32}})", 4000).request, 5);
   EXPECT_EQ(result.status, 409);
