@@ -9,17 +9,20 @@
 
 #include "app/player_options.h"
 #include "audio/mp3_decoder.h"
+#include "audio/music_analysis_format.h"
 #include "audio/music_sections.h"
 #include "audio/spectrum_analysis.h"
 #include "audio/spectrum_cache.h"
 #include "audio/spectrum_cache_format.h"
 #include "audio/sync_text.h"
 #include "audio/sync_track.h"
+#include "audio/wav_decoder.h"
 #include "camera/camera_key_file.h"
 #include "camera/camera_matrices.h"
 #include "drawables/spectrum_sampling.h"
 #include "editor/edit_request.h"
 #include "editor/edit_step.h"
+#include "editor/sync_document.h"
 #include "fuzz_input.h"
 #include "gpu/mesh_parser.h"
 #include "gpu/texture_pixels.h"
@@ -96,6 +99,16 @@ int fuzzOneSyncText(const uint8_t* data, size_t size) {
     fuzzCheck(sameKeys(parseTrackBytes(bytes.data(), bytes.size()).keys, track.keys),
               "a written track file reads back");
   }
+  // Time inserted and removed: refused, or the document's own read-back
+  // check passed; either way the text still parses.
+  SyncDocument document;
+  std::string error;
+  if (document.parse(textOf(data, size), error)) {
+    for (const auto& [at, by] : {std::pair<int32_t, int32_t>{32, 17}, {49, -17}, {0, -16}, {INT32_MAX, INT32_MAX}}) {
+      document.shift(at, by);
+      fuzzCheck(parseSyncText(document.text()).error.empty(), "a shifted text parses");
+    }
+  }
   return 0;
 }
 
@@ -105,6 +118,32 @@ int fuzzOneSectionTable(const uint8_t* data, size_t size) {
   for (const MusicSection& section : parsed.sections) {
     fuzzCheck(section.end > section.start, "every section ends after it starts");
   }
+  for (const auto& [at, by] : {std::pair<int32_t, int32_t>{32, 17}, {256, -48}, {INT32_MAX, INT32_MIN}}) {
+    const SectionTableShift shift = shiftSectionTable(textOf(data, size), at, by);
+    fuzzCheck(!shift.problem.empty() || parseSectionTable(shift.text).problem.empty(), "a shifted table parses");
+  }
+  return 0;
+}
+
+int fuzzOneMusicAnalysisCache(const uint8_t* data, size_t size) {
+  const MusicAnalysisParse parsed = parseMusicAnalysis(data, size);
+  if (!parsed.problem.empty()) return 0;
+  const std::vector<uint8_t> written = writeMusicAnalysis(parsed.file);
+  fuzzCheck(written.size() == size && std::memcmp(written.data(), data, size) == 0,
+            "an accepted analysis is written back byte for byte");
+  const std::vector<TrackedBeat>& beats = parsed.file.analysis.beats;
+  for (size_t i = 1; i < beats.size(); ++i) fuzzCheck(beats[i].time > beats[i - 1].time, "beats ascend");
+  return 0;
+}
+
+int fuzzOneWav(const uint8_t* data, size_t size) {
+  const DecodeResult decoded = decodeWav(data, size);
+  if (!decoded.error.empty()) {
+    fuzzCheck(decoded.audio.empty(), "a refused WAV has no samples");
+    return 0;
+  }
+  fuzzCheck(!decoded.audio.empty() && decoded.audio.sampleRate > 0, "a decoded WAV has samples and a rate");
+  fuzzCheck(decoded.audio.samples.size() % kPcmChannels == 0, "whole stereo frames");
   return 0;
 }
 
@@ -335,6 +374,8 @@ const std::vector<FuzzEntry>& fuzzEntries() {
       {"sync_text", fuzzOneSyncText},
       {"section_table", fuzzOneSectionTable},
       {"spectrum_cache", fuzzOneSpectrumCache},
+      {"music_analysis_cache", fuzzOneMusicAnalysisCache},
+      {"wav", fuzzOneWav},
       {"raw_geometry", fuzzOneRawGeometry},
       {"indexed_geometry", fuzzOneIndexedGeometry},
       {"camera_keys", fuzzOneCameraKeys},

@@ -15,6 +15,8 @@ int fuzzOneSyncTrack(const uint8_t* data, size_t size);      // .track bytes
 int fuzzOneSyncText(const uint8_t* data, size_t size);       // sync.txt
 int fuzzOneSectionTable(const uint8_t* data, size_t size);   // sections.txt
 int fuzzOneSpectrumCache(const uint8_t* data, size_t size);  // .cache bytes
+int fuzzOneMusicAnalysisCache(const uint8_t* data, size_t size);  // .analysis.cache bytes
+int fuzzOneWav(const uint8_t* data, size_t size);
 int fuzzOneRawGeometry(const uint8_t* data, size_t size);    // .rg bytes
 int fuzzOneIndexedGeometry(const uint8_t* data, size_t size);  // .ig bytes
 int fuzzOneCameraKeys(const uint8_t* data, size_t size);     // .cam bytes

@@ -20,7 +20,7 @@ BUILD_PACKAGES=(
   libsdl2-dev libglew-dev libegl-dev libx11-dev libstb-dev libmpg123-dev libkissfft-dev
   libpng-dev libjpeg62-turbo-dev
   libboost-dev nlohmann-json3-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libaubio-dev
 )
 
 TEST_PACKAGES=(

@@ -1,8 +1,10 @@
 // The music's section table (written by soundtrack-gen beside the sync
 // source, read by fft-summary and the production's data checks): one line per section, "NAME START_S END_S START_ROW END_ROW",
-// where the name may hold blanks; "#" starts a comment line.
+// where the name may hold blanks; "#" starts a comment line. Also the
+// table's text with time inserted or removed (synctool shift --sections).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,3 +30,16 @@ struct SectionTableFile {
   SectionTableParse table;
 };
 SectionTableFile readSectionTable(const std::string& programPath);
+
+// The table with time inserted (by > 0) or removed (by < 0) at sync row
+// `at`: every boundary at or after it moves by `by` rows, in its seconds
+// and its row column; a boundary inside removed time moves to where the
+// removal starts. The numbers keep their right edges and the decimals the
+// unmoved ones are written with; nothing else changes. Refused, with the
+// reason, when a section would be left empty or the table does not parse.
+struct SectionTableShift {
+  std::string text;
+  int movedBoundaries = 0;
+  std::string problem;
+};
+SectionTableShift shiftSectionTable(const std::string& text, int32_t at, int32_t by);

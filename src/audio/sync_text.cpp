@@ -27,7 +27,27 @@ SyncTextResult& refuseAt(SyncTextResult& result, int lineNumber, const std::stri
   return result;
 }
 
-bool parseRow(const std::string& text, int32_t& row, std::string& reason) {
+bool parseValue(const std::string& text, float& value) {
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtof(text.c_str(), &end);
+  // "nan" and "inf" are words strtof knows, but no value a key may hold.
+  return !text.empty() && *end == '\0' && std::isfinite(value);
+}
+
+bool parseKind(const std::string& text, int& kind) {
+  static const char* const kDigits[] = {"0", "1", "2", "3"};
+  for (int k = kSyncStep; k <= kSyncRamp; ++k) {
+    if (text == syncKindName(k) || text == kDigits[k]) {
+      kind = k;
+      return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
+bool parseSyncRow(const std::string& text, int32_t& row, std::string& reason) {
   if (!text.empty() && text.back() == 's') {
     const std::string number = text.substr(0, text.size() - 1);
     char* end = nullptr;
@@ -64,26 +84,6 @@ bool parseRow(const std::string& text, int32_t& row, std::string& reason) {
   row = static_cast<int32_t>(value);
   return true;
 }
-
-bool parseValue(const std::string& text, float& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtof(text.c_str(), &end);
-  // "nan" and "inf" are words strtof knows, but no value a key may hold.
-  return !text.empty() && *end == '\0' && std::isfinite(value);
-}
-
-bool parseKind(const std::string& text, int& kind) {
-  static const char* const kDigits[] = {"0", "1", "2", "3"};
-  for (int k = kSyncStep; k <= kSyncRamp; ++k) {
-    if (text == syncKindName(k) || text == kDigits[k]) {
-      kind = k;
-      return true;
-    }
-  }
-  return false;
-}
-}  // namespace
 
 const char* syncKindName(int kind) {
   switch (kind) {
@@ -137,7 +137,7 @@ SyncTextResult parseSyncText(const std::string& text) {
     }
     SyncKey key;
     std::string reason;
-    if (!parseRow(tokens[0], key.row, reason)) {
+    if (!parseSyncRow(tokens[0], key.row, reason)) {
       return refuseAt(result, lineNumber, reason);
     }
     if (!parseValue(tokens[1], key.value)) {

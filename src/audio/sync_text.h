@@ -36,5 +36,9 @@ SyncTextResult parseSyncText(const std::string& text);
 // refuses: such a key can't be written in the text form.
 std::string printSyncTrack(const std::string& name, const std::vector<SyncKey>& keys);
 
+// A row in the text's notation: "1024", "-16", "64s", "+4s" (seconds must
+// fall on a whole row). False with the reason otherwise.
+bool parseSyncRow(const std::string& text, int32_t& row, std::string& reason);
+
 // The key kind's name, or nullptr for kinds outside 0..3.
 const char* syncKindName(int kind);

@@ -120,6 +120,22 @@ std::string readEdit(const Json& json, int32_t maxRow, SyncEdit& edit, SeenKey& 
   }
   return readSeen(json, edit.row, seen);
 }
+std::string readShift(const Json& json, int32_t maxRow, RowShift& shift) {
+  const std::string form = " ({\"shift\": {\"at\": ROW, \"by\": ROWS}}, whole rows)";
+  if (!json.is_object()) return "\"shift\" is not an object" + form;
+  int64_t at = 0;
+  int64_t by = 0;
+  if (!wholeNumber(member(json, "at"), 0.0, maxRow, at)) {
+    return "the shift's \"at\" is not a row from 0 to " + std::to_string(maxRow) + form;
+  }
+  if (!wholeNumber(member(json, "by"), -static_cast<double>(at), maxRow, by) || by == 0) {
+    return "the shift's \"by\" is not a number of rows from " + std::to_string(-at) + " to " +
+           std::to_string(maxRow) + ", other than 0" + form;
+  }
+  shift.at = static_cast<int32_t>(at);
+  shift.by = static_cast<int32_t>(by);
+  return "";
+}
 }  // namespace
 
 EditRequestParse parseEditRequest(std::string_view body, int32_t maxRow) {
@@ -134,6 +150,16 @@ EditRequestParse parseEditRequest(std::string_view body, int32_t maxRow) {
     return parsed;
   }
   const Json* edits = member(json, "edits");
+  const Json* shift = member(json, "shift");
+  if (shift != nullptr) {
+    if (edits != nullptr) {
+      parsed.error = "a request holds \"edits\" or a \"shift\", not both";
+    } else {
+      parsed.error = readShift(*shift, maxRow, parsed.request.shift);
+      parsed.request.hasShift = parsed.error.empty();
+    }
+    return parsed;
+  }
   if (edits == nullptr || !edits->is_array() || edits->empty()) {
     parsed.error = "\"edits\" is missing or not a list of edits";
     return parsed;

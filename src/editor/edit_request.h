@@ -19,10 +19,19 @@ struct SeenKey {
   int kind = kSyncStep;
 };
 
-// One step of the page's undo history: several edits applied together.
+// Time inserted (by > 0) or removed (by < 0) at row `at` across all tracks.
+struct RowShift {
+  int32_t at = 0;
+  int32_t by = 0;
+};
+
+// One step of the page's undo history: several edits applied together, or
+// one shift of time.
 struct EditRequest {
   std::vector<SyncEdit> edits;
   std::vector<SeenKey> seen;  // one per edit
+  bool hasShift = false;
+  RowShift shift{};
 };
 
 struct EditRequestParse {
@@ -35,7 +44,9 @@ struct EditRequestParse {
 // kind and value. Rows are whole numbers from 0 to maxRow, values finite
 // floats, kinds step, linear, smooth or ramp. "was" is the key the page saw
 // at the row ({"value": V, "kind": K}, with "row" optional) or null; a
-// "version" from older pages is ignored. Never throws.
+// "version" from older pages is ignored. Or {"shift": {"at": ROW, "by":
+// ROWS}}: whole rows, AT from 0 to maxRow, BY not 0, from -AT to maxRow.
+// Never throws.
 EditRequestParse parseEditRequest(std::string_view body, int32_t maxRow);
 
 enum class TransportAction { kPlay, kPause, kToggle, kSeek, kLoop, kClearLoop };

@@ -59,6 +59,11 @@ EditStep applyEditRequest(const EditRequest& request, const std::string& text, i
   if (!document.parse(text, problem)) {
     return refused(409, errorJson("sync.txt does not parse (" + problem + "): fix it in your editor first", version));
   }
+  if (request.hasShift) {
+    problem = document.shift(request.shift.at, request.shift.by);
+    if (!problem.empty()) return refused(409, errorJson(problem, version));
+    return {200, "", document.text(), appended};
+  }
   for (const SyncEdit& edit : request.edits) {
     if (!document.hasTrack(edit.track) && !isShowTrack(edit.track)) {
       return refused(400, errorJson("unknown track '" + edit.track + "'"));

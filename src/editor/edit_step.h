@@ -26,7 +26,9 @@ struct EditStep {
 };
 
 // Tracks the edits may name: those of the text and the show's numbered
-// tracks 0 to 63. `version` goes into refusals, for the page.
+// tracks 0 to 63. A shift moves the keys of every track (refused with 409,
+// naming them, when a removal would delete keys). `version` goes into
+// refusals, for the page.
 EditStep applyEditRequest(const EditRequest& request, const std::string& text, int64_t version,
                           const AppendedTracks& appended);
 

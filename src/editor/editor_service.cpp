@@ -47,7 +47,7 @@ struct EditorService::Impl {
   std::shared_ptr<const SpectrumColumns> spectrum = std::make_shared<const SpectrumColumns>();
   std::shared_ptr<const std::string> spectrumText;  // built on the first request after a publish
   std::shared_ptr<const std::string> music =
-      std::make_shared<const std::string>(R"({"ready": false, "tempo": 0, "beats": [], "onsets": []})");
+      std::make_shared<const std::string>(R"({"ready": false, "tempo": 0, "pulse": false, "beats": [], "onsets": []})");
   int64_t musicVersion = 0;
   std::vector<std::shared_ptr<EditorWork>> queue;
   // Last, so that it stops (and drops its streams, which read the members

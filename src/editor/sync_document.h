@@ -50,6 +50,16 @@ class SyncDocument {
   // stays as it was and the reason comes back. Empty when all applied.
   std::string apply(const std::vector<SyncEdit>& edits);
 
+  // Inserts (by > 0) or removes (by < 0) time: every key of every track at
+  // or after row `at` moves by `by` rows, in its own notation (seconds stay
+  // seconds, rows stay rows). A line laid out in the columns of its track
+  // keeps them; any other line keeps its own spacing. Only the moved key
+  // lines change, so a shift undone by its opposite (at + by, -by) gives
+  // the text back byte for byte while each row fits its column. Refused,
+  // with the document unchanged, when a removal would delete keys (the
+  // message names them) or a row would leave the 32-bit range.
+  std::string shift(int32_t at, int32_t by);
+
   std::string text() const;
   // In the order of their track lines.
   std::vector<DocumentTrack> tracks() const;
@@ -85,6 +95,9 @@ class SyncDocument {
   };
 
   static bool paddedWithSpaces(const Line& line, bool& padded);
+  // The key line's text with its row word replaced, laid out in `columns`
+  // (word starts; 0 where a column is not known) when it followed them.
+  static std::string shiftedLine(const Line& line, const std::string& row, const size_t columns[3]);
   std::string applyOne(const SyncEdit& edit);
   int headerOf(const std::string& track) const;
   std::vector<size_t> keyLinesOf(const std::string& track) const;

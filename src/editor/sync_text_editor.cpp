@@ -16,8 +16,23 @@ SyncTextEditor::Result SyncTextEditor::apply(const EditRequest& request, int64_t
     return result;
   }
   EditStep step;
+  std::string before;
   const auto merge = [&](const std::vector<uint8_t>& current, std::vector<uint8_t>& out) {
-    step = applyEditRequest(request, std::string(current.begin(), current.end()), version, appended_);
+    before.assign(current.begin(), current.end());
+    const ShiftMemory* undone = nullptr;
+    for (auto memory = shifts_.rbegin(); request.hasShift && memory != shifts_.rend() && !undone; ++memory) {
+      if (memory->after == before && request.shift.at == memory->shift.at + memory->shift.by &&
+          request.shift.by == -memory->shift.by) {
+        undone = &*memory;
+      }
+    }
+    if (undone != nullptr) {
+      // Exactly the text the shift started from: notation and columns as
+      // the author left them, whatever the shift had to change.
+      step = {200, "", undone->before, appended_};
+    } else {
+      step = applyEditRequest(request, before, version, appended_);
+    }
     if (step.status != 200) return false;
     out.assign(step.newText.begin(), step.newText.end());
     return true;
@@ -41,5 +56,9 @@ SyncTextEditor::Result SyncTextEditor::apply(const EditRequest& request, int64_t
   }
   appended_ = std::move(step.appended);
   result.text.assign(written.written.begin(), written.written.end());
+  if (request.hasShift) {
+    shifts_.push_back({request.shift, std::move(before), result.text});
+    if (shifts_.size() > kRememberedShifts) shifts_.pop_front();
+  }
   return result;
 }

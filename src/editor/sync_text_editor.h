@@ -3,10 +3,14 @@
 // written through the guarded rewrite: a save a text editor makes meanwhile
 // is merged with, never overwritten, and the file keeps its links, mode and
 // owner. Remembers the track blocks it appended, so that undoing a lane's
-// first key gives the file back byte for byte. No show, no HTTP.
+// first key gives the file back byte for byte, and the text around its
+// recent shifts of time, so that the opposite of one gives back exactly the
+// text before it while the file is as that shift left it (undo and redo of
+// shifts, however the rows had to be written meanwhile). No show, no HTTP.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "editor/edit_step.h"
@@ -30,7 +34,17 @@ class SyncTextEditor {
   Result apply(const EditRequest& request, int64_t version);
 
  private:
+  // A shift applied, and the file's text before and after it.
+  struct ShiftMemory {
+    RowShift shift;
+    std::string before;
+    std::string after;
+  };
+  // How many recent shifts are remembered.
+  static constexpr size_t kRememberedShifts = 32;
+
   std::string file_;
   GuardedWriteHooks hooks_;
   AppendedTracks appended_;
+  std::deque<ShiftMemory> shifts_;  // the newest last
 };

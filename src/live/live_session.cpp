@@ -9,6 +9,7 @@
 #include "demo/preview_scale.h"
 #include "demo/production_names.h"
 #include "editor/access.h"
+#include "editor/music_json.h"
 #include "resources/file_utils.h"
 
 namespace {
@@ -221,6 +222,7 @@ void LiveSession::serveEditor() {
   // Published before the answers go out, so a page that reads the state
   // after its answer sees its own edit.
   publishEditorState();
+  publishMusicAnalysis();
   for (size_t i = 0; i < editorWork_.size(); ++i) {
     editorWork_[i]->answer(editorReplies_[i].status, std::move(editorReplies_[i].body));
   }
@@ -275,6 +277,8 @@ void LiveSession::publishEditorState() {
   const Reloader& reloader = *reloader_;
   const MusicPlayer& music = demo_.music;
   if (music.spectrum.bandValues.data() != publishedSpectrum_ || music.length != publishedLength_) {
+    // New spectrum, new music (at start, or the music file was saved).
+    analyseMusic();
     publishedSpectrum_ = music.spectrum.bandValues.data();
     editor_->publishSpectrum(reduceSpectrum(music.spectrum.view(), music.length));
   }
@@ -302,4 +306,31 @@ void LiveSession::publishEditorState() {
   editor_->publishState(stateJson(publishedVersion_, music.length, withShowTracks(std::move(tracks)),
                                   transport_.sections(), publishedError_),
                         publishedVersion_, publishedError_, editableRowLimit(music.length));
+}
+
+void LiveSession::analyseMusic() {
+  // A job still at work on the old music is stopped first.
+  musicAnalysis_.reset();
+  musicAnalysis_ = std::make_unique<MusicAnalysisJob>(paths::kMusic);
+}
+
+void LiveSession::publishMusicAnalysis() {
+  MusicAnalysisOutcome outcome;
+  if (!musicAnalysis_ || !musicAnalysis_->take(outcome)) return;
+  musicAnalysis_.reset();
+  if (!outcome.cacheNote.empty()) Log("editor: %s\n", outcome.cacheNote.c_str());
+  if (!outcome.ok) {
+    Log("editor: no beats or onsets for the page: %s\n", outcome.error.c_str());
+    editor_->publishMusic(musicErrorJson(outcome.error));
+    return;
+  }
+  const MusicAnalysis& analysis = outcome.analysis;
+  if (analysis.pulse) {
+    Log("editor: music %s: %.1f BPM, %zu beats, %zu onsets\n", outcome.fromCache ? "analysis loaded" : "analysed",
+        analysis.tempo, analysis.beats.size(), analysis.onsets.size());
+  } else {
+    Log("editor: music %s: no steady pulse, %zu onsets\n", outcome.fromCache ? "analysis loaded" : "analysed",
+        analysis.onsets.size());
+  }
+  editor_->publishMusic(musicJson(analysis));
 }

@@ -3,7 +3,8 @@
 // the preview scale, and in live mode reload on save, the heads-up display,
 // the paused picture that is drawn once and then presented again, and the
 // sync editor's service, whose queued requests each frame takes and answers
-// on the main thread. The frame's passes are the demo's.
+// on the main thread, with the music's beats and onsets analysed beside the
+// show for it. The frame's passes are the demo's.
 #pragma once
 
 #include <array>
@@ -18,6 +19,7 @@
 #include "editor/sync_text_editor.h"
 #include "gpu/screen_copy.h"
 #include "live/hud.h"
+#include "live/music_analysis_job.h"
 #include "live/reloader.h"
 #include "live/transport.h"
 
@@ -88,6 +90,10 @@ class LiveSession {
   EditorReply applyEdit(const EditorWork& work);
   EditorReply applyTransport(const TransportRequest& request);
   void publishEditorState();
+  // Starts the music's analysis, again when the music has changed; once it
+  // is there, tells the page.
+  void analyseMusic();
+  void publishMusicAnalysis();
   void setPreviewScale(float scale, const char* why);
   void followWindow(Clock::time_point now);
   void handleScaleKeys();
@@ -127,4 +133,6 @@ class LiveSession {
   const float* publishedSpectrum_ = nullptr;
   float publishedLength_ = -1.0f;
   std::vector<Clock::time_point> editsToShow_;
+  // The music's beats and onsets for the page, worked out beside the show.
+  std::unique_ptr<MusicAnalysisJob> musicAnalysis_;
 };

@@ -1,6 +1,7 @@
 // Little-endian 32-bit integers and IEEE 754 floats in byte buffers: the one
 // encoding of every binary file of the system (.track, .cache, .rg, .ig,
-// .cam). Callers check the bytes are present before reading.
+// .cam); 64-bit integers and doubles for the music analysis cache. Callers
+// check the bytes are present before reading.
 #pragma once
 
 #include <cstdint>
@@ -52,4 +53,25 @@ inline void appendFloatLE(std::vector<uint8_t>& out, float value) {
   uint8_t bytes[4];
   writeFloatLE(value, bytes);
   out.insert(out.end(), bytes, bytes + 4);
+}
+
+inline uint64_t readUint64LE(const uint8_t* bytes) {
+  return static_cast<uint64_t>(readUint32LE(bytes)) | static_cast<uint64_t>(readUint32LE(bytes + 4)) << 32;
+}
+
+inline double readDoubleLE(const uint8_t* bytes) {
+  const uint64_t bits = readUint64LE(bytes);
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+inline void appendUint64LE(std::vector<uint8_t>& out, uint64_t value) {
+  for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+inline void appendDoubleLE(std::vector<uint8_t>& out, double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  appendUint64LE(out, bits);
 }

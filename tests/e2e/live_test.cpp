@@ -3,7 +3,8 @@
 // error in an included file and its fix, the sync text, which also rewrites
 // stale track files at start), pause and seek with
 // the picture matching the renderer's frame for the same moment, the start
-// and loop options, and bad options refused before any window opens.
+// and loop options, and bad options refused before any window opens; the
+// music's analysis made for the editor beside the show.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -132,6 +133,10 @@ TEST(Live, ReloadsOnSaveKeepsTheLastGoodProgramAndNamesTheLineOfAnError) {
   const std::string data = dir.path() + "/demosrc/norde/data";
   LivePlayer player(x, dir.path());
   ASSERT_NO_FATAL_FAILURE(startPaused(player));
+  // The music's beats and onsets for the editor are worked out beside the
+  // show and kept beside the music.
+  ASSERT_TRUE(player.waitFor("editor: music analysed: 120.0 BPM, ")) << player.log();
+  EXPECT_TRUE(fs::exists(data + "/brivel-669.analysis.cache"));
   const Image before = player.settledShot();
   const Image again = player.settledShot();
   EXPECT_EQ(before.rgba, again.rgba) << "a paused picture changed";

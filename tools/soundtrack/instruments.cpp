@@ -30,7 +30,10 @@ void renderKick(const Note& note, Mix& mix) {
   for (size_t i = 0; i < span.count; ++i) {
     const double t = i / kSampleRate;
     const double hz = 43.0 + 125.0 * std::exp(-t * 30.0) + 40.0 * std::exp(-t * 160.0);
-    const double amp = std::exp(-t * 5.5) * std::min(1.0, t / 0.0015);
+    // The body is still sounding when the span ends: it fades over the last
+    // 10 ms instead of stopping with a click.
+    const double fade = std::min(1.0, static_cast<double>(span.count - i) / (0.01 * kSampleRate));
+    const double amp = std::exp(-t * 5.5) * std::min(1.0, t / 0.0015) * fade;
     double s = std::tanh(body.next(hz) * amp * 1.6);
     s += click.highpass(hashNoise(i, span.seed), 1500.0, 0.7) * std::exp(-t * 350.0) * 0.45;
     mix.add(span.first + i, s * 0.95 * note.velocity, note.pan, {0.02f, 0.0f, false});
