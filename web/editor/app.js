@@ -15,7 +15,7 @@ import { Recorder } from './recorder.js';
 import { MidiKnobs } from './midi.js';
 import { MusicTiming, readMusic } from './music.js';
 import { commandFor } from './keymap.js';
-import { formatValue, sectionNamed, unknownSection } from './model.js';
+import { formatValue, valueRange, sectionNamed, unknownSection } from './model.js';
 import { rowAtTime, parseTime } from './timeline.js';
 import { shiftAtRow } from './time_shift.js';
 import { KIND_NAMES } from './sync_curve.js';
@@ -243,6 +243,12 @@ class EditorApp {
 
   visibleLanes() {
     return this.screen.visibleLanes();
+  }
+
+  // The range of a lane's value axis, which a knob spans.
+  laneRange(name) {
+    const t = this.session.trackByName.get(name);
+    return t ? valueRange(t.keys) : null;
   }
 
   // Draws the whole timeline n times: the times in ms.
