@@ -22,23 +22,28 @@ import {
 } from './live_show.mjs';
 
 // A stand-in for Web MIDI with one input. While window.testKnob is a
-// function of the page's row giving a controller value (or null), each
-// animation frame on a new row sends it as controller 7 on channel 1;
+// function of the page's row giving a controller value (or null) and the
+// show plays, each animation frame on a new row sends it as controller 7
+// on channel 1 and notes [row, value] in window.testSent;
 // window.testMidi(bytes) sends any message.
 function standInMidi() {
   const input = { id: 'test', name: 'test knob', onmidimessage: null };
   const send = (bytes) => input.onmidimessage && input.onmidimessage({ data: Uint8Array.from(bytes) });
   window.testMidi = send;
+  window.testSent = [];
   navigator.requestMIDIAccess = async () => ({ inputs: new Map([['test', input]]), outputs: new Map(), onstatechange: null });
   let lastRow = null;
   const frame = () => {
     const app = window.editor;
-    if (window.testKnob && app && app.state) {
+    if (window.testKnob && app && app.state && !app.playhead.paused) {
       const row = Math.floor(app.playhead.time() * app.state.rowsPerSecond + 1e-6);
       if (row !== lastRow) {
         lastRow = row;
         const value = window.testKnob(row);
-        if (value !== null) send([0xb0, 7, value]);
+        if (value !== null) {
+          window.testSent.push([row, value]);
+          send([0xb0, 7, value]);
+        }
       }
     }
     requestAnimationFrame(frame);
@@ -76,7 +81,9 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
     await page.waitForFunction(() => window.editor && window.editor.state && document.getElementById('link-state').textContent === 'linked', null, { timeout: LONG });
 
     const syncText = () => fs.readFileSync(syncPath, 'utf8');
-    const row = async () => Number(/ row (\d+) /.exec(await page.textContent('#clock'))[1]);
+    // The page's playhead row now (its clock is drawn with the frames, which
+    // come late on a busy machine).
+    const row = () => page.evaluate(() => Math.floor(editor.playhead.time() * editor.state.rowsPerSecond + 1e-6));
     const focusPage = () => page.click('#clock');
     const idle = () => page.waitForFunction(() => editor.channel.idle() && !editor.recorder.taking, null, { timeout: LONG });
     // A key for the show's transport, done once the player's log says so
@@ -93,7 +100,11 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
       await transport('Space', 'resumed at ', () => !editor.playhead.paused && editor.expected === null);
     };
     const playTo = (r) => waitFor(`the playhead at row ${r}`, async () => (await row()) >= r, LONG, 10);
-    const pause = () => transport('Space', 'paused at ', () => editor.playhead.paused && editor.expected === null);
+    // The show holds at the end of the music by itself, which ends a take.
+    const playToEnd = async (seen) => {
+      await player.waitForLog('paused at ', seen + 1);
+      await page.waitForFunction(() => editor.playhead.paused && editor.expected === null && !editor.recorder.taking, null, { timeout: LONG });
+    };
     // The keys of a track in sync.txt that the text before lacks.
     const added = (before, track) => {
       const old = new Set(textKeys(before, track).map((k) => `${k.row} ${k.value} ${k.kind}`));
@@ -128,21 +139,26 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
       await focusPage();
       await selectLane('16');
       await page.keyboard.press('r');
+      const ends = count(player.log(), 'paused at ');
       await playFromStart();
+      // Each tap a beat and a half after the one before, as the page's
+      // playhead (which jumps on a busy machine) shows it.
       const pressed = [];
-      for (const [at, key] of [[10, '5'], [30, '0'], [50, 'Enter']]) {
-        await playTo(at);
+      for (const key of ['5', '0', 'Enter']) {
+        await playTo(pressed.length ? pressed.at(-1) + 12 : 10);
         pressed.push(await row());
         await page.keyboard.press(key);
       }
-      await pause();
+      await playToEnd(ends);
       await idle();
-      await waitFor('three taps in sync.txt', () => added(before, '16').length === 3, LONG);
+      await waitFor('three taps in sync.txt', () => added(before, '16').length === 3, LONG).catch((error) => {
+        throw new Error(`${error.message} (pressed on rows ${pressed.join(', ')}; new keys of track 16: ${JSON.stringify(added(before, '16'))})`);
+      });
       const keys = added(before, '16');
       t.diagnostic(`taps at rows ${pressed.join(', ')} became keys at ${keys.map((k) => k.row).join(', ')}`);
       for (const [i, k] of keys.entries()) {
         assert.ok(beatRows.includes(k.row), `row ${k.row} is a beat`);
-        assert.ok(Math.abs(k.row - pressed[i]) <= 8, `row ${k.row} is the beat nearest row ${pressed[i]}`);
+        assert.ok(Math.abs(k.row - pressed[i]) <= 12, `row ${k.row} is the beat nearest row ${pressed[i]}`);
       }
       assert.deepEqual(keys.slice(0, 2).map((k) => k.value), [Math.fround(0.5), 1]);
       await focusPage();
@@ -157,27 +173,39 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
       await page.evaluate(() => window.testMidi([0xb0, 7, 64]));
       await page.waitForFunction(() => document.getElementById('midi-state').textContent === 'CC7 → 16', null, { timeout: LONG });
       const range = await page.evaluate(() => editor.laneRange('16'));
-      // Up from row 12 to 28, down to 44, then still.
-      const share = (r) => (r <= 28 ? (r - 12) / 16 : Math.max(0, (44 - r) / 16));
+      // Up from row 12 to 28, down to 44, then still until the music ends.
       await page.evaluate(() => {
+        window.testSent = [];
         window.testKnob = (r) => (r < 12 ? null : Math.round(127 * (r <= 28 ? (r - 12) / 16 : Math.max(0, (44 - r) / 16))));
       });
+      const ends = count(player.log(), 'paused at ');
       await playFromStart();
-      await playTo(50);
-      await pause();
-      await page.evaluate(() => (window.testKnob = null));
+      await playToEnd(ends);
+      const sent = await page.evaluate(() => {
+        window.testKnob = null;
+        return window.testSent;
+      });
       await idle();
       const keys = await waitFor('the take in sync.txt', () => added(before, '16').length > 0 && added(before, '16'), LONG);
-      t.diagnostic(`the take became ${keys.length} keys: ${keys.map((k) => `${k.row} ${k.value}`).join(', ')}`);
-      assert.ok(keys.length >= 3 && keys.length <= 6, `${keys.length} keys`);
-      const tolerance = 0.01 * (range.max - range.min) + (range.max - range.min) / 254;
-      for (const k of keys) {
-        assert.equal(k.kind, 'linear');
-        assert.ok(k.row >= 12 && k.row <= 52, `row ${k.row}`);
-        const expected = range.min + share(k.row) * (range.max - range.min);
-        assert.ok(Math.abs(k.value - expected) <= tolerance, `row ${k.row}: ${k.value}, not ${expected}`);
+      t.diagnostic(`the knob sent ${sent.length} values on rows ${sent[0][0]} to ${sent.at(-1)[0]}; the take became ${keys.length} keys: ${keys.map((k) => `${k.row} ${k.value}`).join(', ')}`);
+      assert.ok(keys.length >= 2 && keys.length <= 6, `${keys.length} keys`);
+      assert.ok(keys.every((k) => k.kind === 'linear' && k.row >= sent[0][0] && k.row <= 80), 'linear keys within the take and the music');
+      // Where the knob sent a value, the keys' line passes within the
+      // tolerance of it (1% of the lane's range).
+      const valueOf = (cc) => range.min + (cc / 127) * (range.max - range.min);
+      const tolerance = 0.01 * (range.max - range.min) + 1e-6;
+      const lineAt = (r) => {
+        const i = keys.findIndex((k, j) => j === keys.length - 1 || keys[j + 1].row > r);
+        const a = keys[i];
+        const b = keys[Math.min(i + 1, keys.length - 1)];
+        return b.row === a.row ? a.value : a.value + ((r - a.row) / (b.row - a.row)) * (b.value - a.value);
+      };
+      // (The page may take the playhead a moment after the stand-in read it,
+      // just past a row's end.)
+      for (const [r, cc] of sent) {
+        const off = Math.min(Math.abs(lineAt(r) - valueOf(cc)), Math.abs(lineAt(r + 1) - valueOf(cc)));
+        assert.ok(off <= tolerance, `row ${r}: ${lineAt(r)}, sent ${valueOf(cc)}`);
       }
-      assert.ok(keys.some((k) => Math.abs(k.row - 28) <= 1), 'a key at the top');
       await focusPage();
       await page.keyboard.press('r');
       await page.keyboard.press('Control+z');
@@ -197,7 +225,9 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
       await page.fill('#shift-count', '1');
       await page.selectOption('#shift-unit', 'bars');
       await page.click('#insert-time');
-      await waitFor('the keys moved in sync.txt', () => syncText() !== before, LONG);
+      await waitFor('the keys moved in sync.txt', () => syncText() !== before, LONG).catch(async (error) => {
+        throw new Error(`${error.message}; the page says: ${await page.textContent('#message')}`);
+      });
       await idle();
       for (const track of ['3', '11', '16', '21']) {
         const moved = textKeys(before, track).map((k) => ({ ...k, row: k.row >= 16 ? k.row + bar : k.row }));

@@ -1,9 +1,12 @@
 // Record: while the show plays and record is on, taps (Enter, or a digit
 // for a value) set keys on the selected lane at the playhead's row, snapped
 // as the snapping mode says, and knobs (the page's slider, MIDI
-// controllers) write the rows the playhead passes while they are held on
-// their lanes. A take runs from record on until record off or until the
-// show stops. Taps show at once and go to the player in batches, all of a
+// controllers) write the rows the playhead passes while they move on
+// their lanes: each value a knob sends stands at the playhead's row (the
+// last one in a row wins; between two rows the line runs straight, as a
+// turned knob sends many values and one left alone sends none), and its
+// last value holds until the take ends. A take runs from record on until record off or
+// until the show stops. Taps show at once and go to the player in batches, all of a
 // take one undo step; when the take ends, each knob's rows are reduced to
 // the fewest linear keys within the tolerance (a share of the lane's range)
 // and sent together as one step. No DOM: the playhead and the clock are
@@ -16,9 +19,6 @@ import { reduceTake } from './take_reduce.js';
 
 export const TAP_BATCH_MS = 250;
 export const DEFAULT_TOLERANCE = 0.01;
-// Rows the playhead passed between two looks hold the knob's value; past
-// this many (a seek, a loop's wrap) the take goes on from the new row.
-const MAX_FILL_ROWS = 64;
 
 // The step recorded values are rounded to: a tenth of the tolerance's
 // leading decimal, so sync.txt holds short numbers.
@@ -157,32 +157,19 @@ export class Recorder {
     this.changed();
   }
 
-  sample(knob, row) {
+  sample(knob, row, value = knob.take.min + knob.fraction * (knob.take.max - knob.take.min)) {
     const take = knob.take;
-    const value = take.min + knob.fraction * (take.max - take.min);
-    if (take.lastRow !== null && row > take.lastRow && row - take.lastRow <= MAX_FILL_ROWS) {
-      for (let r = take.lastRow + 1; r < row; ++r) take.samples.set(r, take.lastValue);
-    }
     take.samples.set(row, value);
     take.lastRow = row;
     take.lastValue = value;
   }
 
-  // Once a frame: knobs held write the rows reached, waiting taps go out
-  // once the batch is old enough, and a show no longer playing ends the take.
+  // Once a frame: waiting taps go out once the batch is old enough, and a
+  // show no longer playing ends the take.
   tick() {
     if (!this.taking) return;
     if (!this.live()) return this.endTake();
-    const row = rowAtTime(this.hooks.time(), this.rowsPerSecond());
-    let moved = false;
-    for (const knob of this.knobs.values()) {
-      if (knob.take && knob.take.lastRow !== row) {
-        this.sample(knob, row);
-        moved = true;
-      }
-    }
     if (this.taps.length && this.hooks.now() - this.firstTapAt >= TAP_BATCH_MS) this.flushTaps();
-    else if (moved) this.changed();
   }
 
   endTake() {
@@ -190,9 +177,16 @@ export class Recorder {
     this.taking = false;
     this.flushTaps();
     this.tapStep = null;
+    // The playhead as the page shows it may run a moment past the music.
+    const state = this.session.state;
+    const end = Math.min(rowAtTime(this.hooks.time(), this.rowsPerSecond()), Math.floor(state.musicLength * state.rowsPerSecond));
     const edits = [];
     for (const [track, knob] of this.knobs) {
-      if (knob.take) edits.push(...this.knobEdits(track, knob.take));
+      if (knob.take) {
+        // Held from its last value to the take's end.
+        if (end > knob.take.lastRow) this.sample(knob, end, knob.take.lastValue);
+        edits.push(...this.knobEdits(track, knob.take));
+      }
       knob.take = null;
     }
     if (edits.length) this.session.commit(edits);
