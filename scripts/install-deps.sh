@@ -19,7 +19,7 @@ BUILD_PACKAGES=(
   build-essential cmake pkg-config
   libsdl2-dev libglew-dev libegl-dev libx11-dev libstb-dev libmpg123-dev libkissfft-dev
   libpng-dev libjpeg62-turbo-dev
-  libcpp-httplib-dev nlohmann-json3-dev
+  libboost-dev nlohmann-json3-dev
   libgtest-dev libbenchmark-dev
 )
 
@@ -30,7 +30,7 @@ TEST_PACKAGES=(
   lame ffmpeg
   slurmctld slurmd slurm-client munge
   chromium nodejs npm
-  debootstrap
+  debootstrap curl
 )
 
 sets=("$@")

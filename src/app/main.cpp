@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
     settings.loopTo = times.loopTo;
     settings.mute = options.mute;
     settings.editorPort = options.editorPort;
+    settings.editorPage = options.editorPage;
     settings.previewFit = options.preview.fit;
     settings.previewScale = options.preview.scale;
   }

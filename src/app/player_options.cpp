@@ -157,7 +157,7 @@ std::string unknownSection(const std::string& name, const std::vector<MusicSecti
 
 bool PlayerOptions::any() const {
   return live || windowed || fullscreen || start.given || loop || mute || help || previewGiven || version ||
-         editorPortGiven;
+         editorPortGiven || !editorPage.empty();
 }
 
 ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments) {
@@ -186,7 +186,7 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
       continue;
     }
     const bool takesValue = a == "--window" || a == "--start" || a == "--loop" || a == "--preview-scale" ||
-                            a == "--editor-port";
+                            a == "--editor-port" || a == "--editor-page";
     const std::string* taken = takeOptionValue(arguments, i, takesValue, parsed.error);
     if (!taken) return parsed;
     const std::string& value = *taken;
@@ -200,6 +200,9 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
     } else if (a == "--editor-port") {
       o.editorPortGiven = true;
       ok = parseInt(value, o.editorPort) && o.editorPort >= 0 && o.editorPort <= kMaxPort;
+    } else if (a == "--editor-page") {
+      o.editorPage = value;
+      ok = !value.empty();
     } else if (a == "--preview-scale") {
       o.previewGiven = true;
       if (!parsePreviewScale(value, true, o.preview, parsed.error)) return parsed;
@@ -224,7 +227,8 @@ ParsedPlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments
 
 std::string playerUsage() {
   return "usage: tarvo [--live] [--window WxH | --fullscreen] [--start WHEN] [--loop FROM:TO]\n"
-         "             [--mute] [--preview-scale S | fit] [--editor-port N] [--version]\n"
+         "             [--mute] [--preview-scale S | fit] [--editor-port N] [--editor-page DIR]\n"
+         "             [--version]\n"
          "\n"
          "Plays the production in demosrc/norde (relative to the working directory). With no\n"
          "arguments the show plays from the beginning, full screen, exactly as it always has.\n"
@@ -243,6 +247,8 @@ std::string playerUsage() {
          "  --preview-scale S draw the passes at S (0.25 to 1) times 1920x1080, for speed while\n"
          "                    working; fit: as tall as the window (live mode's default)\n"
          "  --editor-port N   live mode's sync editor on http://127.0.0.1:N (default 7040; 0: none)\n"
+         "  --editor-page DIR serve the editor page from DIR (web/editor of a checkout, while\n"
+         "                    working on the page) instead of the copy built into the player\n"
          "  --version         print the version and exit\n"
          "  --help, -h        this text\n"
          "\n"

@@ -43,6 +43,9 @@ struct PlayerOptions {
   // --editor-port: the live mode's sync editor on 127.0.0.1 (0: no editor).
   int editorPort = kDefaultEditorPort;
   bool editorPortGiven = false;
+  // --editor-page: serve the editor page from this folder instead of the
+  // copy built into the player (while the page itself is worked on).
+  std::string editorPage;
 
   // False when no option was given: the show runs exactly as it always did.
   bool any() const;

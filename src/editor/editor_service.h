@@ -1,14 +1,17 @@
-// The sync editor's service: HTTP on 127.0.0.1 for the editor page, on a
-// thread of its own. It serves the page's files, checks every request's
+// The sync editor's service: HTTP on 127.0.0.1 for the editor page, on one
+// I/O thread of its own (see http_server.h for the limits). It serves the
+// page's files (built into the player, or from a folder while the page is
+// worked on), checks every request's
 // Host, token and (for changes) Origin, reads the state, spectrum and
 // playhead the main thread publishes, and queues edits and transport
 // requests for the main thread to take once per frame and answer. It never
 // touches the show: no GL, no tracks, no music.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <future>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,9 +39,12 @@ struct EditorWork {
   TransportRequest transport;
   std::chrono::steady_clock::time_point received;  // when the request came in
 
-  // Called once, by whoever took the work.
-  void answer(int status, std::string body) { reply.set_value({status, std::move(body)}); }
-  std::promise<EditorReply> reply;
+  // Called once, by whoever took the work (later calls do nothing).
+  void answer(int status, std::string body) {
+    if (!answered.exchange(true) && deliver) deliver({status, std::move(body)});
+  }
+  std::function<void(EditorReply)> deliver;  // set by the service
+  std::atomic<bool> answered{false};
 };
 
 class EditorService {
@@ -52,7 +58,7 @@ class EditorService {
     int firstPort = 7040;  // 0: any free port (tests)
     int portsToTry = 10;
     std::string token;
-    std::string pageFolder;
+    std::string pageFolder;  // empty: the page built into the player
     // How long a request waits for the main thread to take it (the first
     // frame may take seconds); past it, it is withdrawn and refused (503).
     std::chrono::milliseconds takeTimeout{10000};

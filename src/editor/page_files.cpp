@@ -1,11 +1,15 @@
 #include "editor/page_files.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <utility>
 
 namespace fs = std::filesystem;
 
 namespace {
+// For files read from a folder; the built-in copy carries the types its
+// generator gave each file.
 const std::pair<const char*, const char*> kContentTypes[] = {
     {".html", "text/html; charset=utf-8"},
     {".js", "text/javascript; charset=utf-8"},
@@ -27,33 +31,48 @@ bool safeSegment(const std::string& segment) {
   }
   return true;
 }
-}  // namespace
 
-std::string findPageFolder() {
-  std::error_code error;
-  if (fs::is_directory("web/editor", error)) return "web/editor";
-  return TARVO_EDITOR_PAGE_DIR;
-}
-
-bool resolvePageFile(const std::string& folder, const std::string& urlPath, PageFile& file) {
-  if (urlPath.empty() || urlPath.front() != '/') return false;
+// "/" → "index.html", "/img/a.png" → "img/a.png"; "" when a segment is unsafe.
+std::string relativeName(const std::string& urlPath) {
+  if (urlPath.empty() || urlPath.front() != '/') return {};
   const std::string relative = urlPath == "/" ? "index.html" : urlPath.substr(1);
-  fs::path path(folder);
   size_t at = 0;
   while (at <= relative.size()) {
     const size_t slash = std::min(relative.find('/', at), relative.size());
-    const std::string segment = relative.substr(at, slash - at);
-    if (!safeSegment(segment)) return false;
-    path /= segment;
+    if (!safeSegment(relative.substr(at, slash - at))) return {};
     at = slash + 1;
   }
+  return relative;
+}
+
+bool readFromFolder(const std::string& folder, const std::string& name, PageFileBytes& file) {
+  const fs::path path = fs::path(folder) / name;
   const std::string extension = path.extension().string();
   for (const auto& [ending, type] : kContentTypes) {
     if (extension != ending) continue;
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return false;
-    file.path = path.string();
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in) return false;
     file.contentType = type;
+    file.bytes = bytes.str();
+    return true;
+  }
+  return false;
+}
+}  // namespace
+
+bool readPageFile(const std::string& folder, const std::string& urlPath, PageFileBytes& file) {
+  const std::string name = relativeName(urlPath);
+  if (name.empty()) return false;
+  if (!folder.empty()) return readFromFolder(folder, name, file);
+  for (size_t i = 0; i < kEmbeddedPageFileCount; ++i) {
+    const EmbeddedPageFile& embedded = kEmbeddedPageFiles[i];
+    if (name != embedded.name) continue;
+    file.contentType = embedded.contentType;
+    file.bytes.assign(reinterpret_cast<const char*>(embedded.bytes), embedded.size);
     return true;
   }
   return false;

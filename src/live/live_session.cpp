@@ -9,7 +9,6 @@
 #include "demo/preview_scale.h"
 #include "demo/production_names.h"
 #include "editor/access.h"
-#include "editor/page_files.h"
 #include "resources/file_utils.h"
 
 namespace {
@@ -55,7 +54,7 @@ LiveSession::LiveSession(Demo& demo, const LiveSettings& settings)
     hud_.create();
     Log("live: watching %s for saves (%s)\n", paths::kProduction.c_str(),
         reloader_->usingInotify() ? "inotify" : "polling");
-    if (settings.editorPort != 0) startEditor(settings.editorPort);
+    if (settings.editorPort != 0) startEditor(settings.editorPort, settings.editorPage);
   }
   lastFrame_ = Clock::now();
   lastFit_ = lastFrame_;
@@ -190,13 +189,13 @@ void LiveSession::framePresented() {
                             transport_.looping()});
 }
 
-void LiveSession::startEditor(int firstPort) {
+void LiveSession::startEditor(int firstPort, const std::string& pageFolder) {
   constexpr int kPortsToTry = 10;
   EditorService::Settings editorSettings;
   editorSettings.firstPort = firstPort;
   editorSettings.portsToTry = kPortsToTry;
   editorSettings.token = randomToken();
-  editorSettings.pageFolder = findPageFolder();
+  editorSettings.pageFolder = pageFolder;
   if (editorSettings.token.empty()) {
     Log("editor: the system gave no random token; going on without the editor\n");
     return;

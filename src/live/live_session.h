@@ -34,6 +34,8 @@ struct LiveSettings {
   float previewScale = 1.0f;
   // The sync editor's first port in live mode; 0: no editor.
   int editorPort = 0;
+  // The folder the editor page is served from; empty: the built-in copy.
+  std::string editorPage;
 };
 
 class LiveSession {
@@ -79,7 +81,7 @@ class LiveSession {
   };
 
   PictureState pictureState() const;
-  void startEditor(int firstPort);
+  void startEditor(int firstPort, const std::string& pageFolder);
   // Before the frame: what the page asked for, applied; the state it reads,
   // published; then the answers.
   void serveEditor();

@@ -11,12 +11,12 @@
 
 #include <atomic>
 #include <filesystem>
-#include <httplib.h>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "editor/sync_text_editor.h"
+#include "support/http_test_client.h"
 #include "support/test_support.h"
 
 using Json = nlohmann::json;
@@ -102,30 +102,28 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
   writeFile(syncText, kText);
   ShowStandIn show(service, syncText);
 
-  httplib::Client client("127.0.0.1", port);
-  client.set_read_timeout(10, 0);
   const std::string origin = "http://127.0.0.1:" + std::to_string(port);
-  const httplib::Headers good = {{"Authorization", "Bearer " + kToken}, {"Origin", origin}};
+  const HttpHeaders good = {{"Authorization", "Bearer " + kToken}, {"Origin", origin}};
 
   // The page's files need no token, but the right Host, and never leave
   // their folder.
-  auto res = client.Get("/");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
-  EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  HttpResult res = httpRequest(port, "GET", "/");
+  ASSERT_TRUE(res.answered);
+  EXPECT_EQ(res.status, 200);
+  EXPECT_EQ(res.header("Content-Type"), "text/html; charset=utf-8");
   for (const char* escape : {"/../editor-secret.txt", "/%2e%2e/editor-secret.txt", "/.hidden.js"}) {
-    res = client.Get(escape);
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 404) << escape;
+    res = httpRequest(port, "GET", escape);
+    ASSERT_TRUE(res.answered);
+    EXPECT_EQ(res.status, 404) << escape;
   }
-  res = client.Get("/", {{"Host", "attacker.example:" + std::to_string(port)}});
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 403);
+  res = httpRequest(port, "GET", "/", {{"Host", "attacker.example:" + std::to_string(port)}});
+  ASSERT_TRUE(res.answered);
+  EXPECT_EQ(res.status, 403);
 
   struct Refusal {
     const char* what;
     std::string path;
-    httplib::Headers headers;
+    HttpHeaders headers;
     std::string body;
     int status;
     const char* reason;
@@ -172,13 +170,13 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
   };
   for (const Refusal& refusal : refusals) {
     SCOPED_TRACE(refusal.what);
-    res = client.Post(refusal.path.c_str(), refusal.headers, refusal.body, "application/json");
-    ASSERT_TRUE(res) << httplib::to_string(res.error());
-    EXPECT_EQ(res->status, refusal.status);
-    const Json answer = Json::parse(res->body, nullptr, false);
-    ASSERT_TRUE(answer.is_object()) << res->body;
-    ASSERT_TRUE(answer.contains("error") && answer["error"].is_string()) << res->body;
-    EXPECT_NE(answer["error"].get<std::string>().find(refusal.reason), std::string::npos) << res->body;
+    res = httpRequest(port, "POST", refusal.path, refusal.headers, refusal.body);
+    ASSERT_TRUE(res.answered);
+    EXPECT_EQ(res.status, refusal.status);
+    const Json answer = Json::parse(res.body, nullptr, false);
+    ASSERT_TRUE(answer.is_object()) << res.body;
+    ASSERT_TRUE(answer.contains("error") && answer["error"].is_string()) << res.body;
+    EXPECT_NE(answer["error"].get<std::string>().find(refusal.reason), std::string::npos) << res.body;
     if (refusal.status == 409) {
       EXPECT_EQ(answer["version"], 7);
     }
@@ -187,40 +185,36 @@ TEST(EditorService, RefusesForeignOrMalformedRequestsAndStillTakesAGoodEdit) {
   }
   EXPECT_TRUE(show.actions().empty());
   for (const std::string& path : {std::string("/api/state"), "/api/state?token=" + kToken}) {
-    res = client.Get(path.c_str());
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 401) << path;
+    res = httpRequest(port, "GET", path);
+    ASSERT_TRUE(res.answered);
+    EXPECT_EQ(res.status, 401) << path;
   }
 
   // The page's event stream: the version first, then the playhead, and a
   // connected page while it is open.
-  std::string events;
-  int connectedWhileOpen = 0;
-  httplib::Client eventsClient("127.0.0.1", port);
-  eventsClient.set_read_timeout(10, 0);
-  eventsClient.Get(("/api/events?token=" + kToken).c_str(), [&](const char* data, size_t length) {
-    events.append(data, length);
-    connectedWhileOpen = service.connectedPages();
-    return events.find("event: playhead") == std::string::npos;
-  });
-  EXPECT_EQ(connectedWhileOpen, 1);
+  TestConnection eventsClient(port);
+  eventsClient.send("GET /api/events?token=" + kToken + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                    "\r\n\r\n");
+  ASSERT_TRUE(eventsClient.readUntil("event: playhead", 10s));
+  const std::string events = eventsClient.received();
+  EXPECT_EQ(service.connectedPages(), 1);
   EXPECT_NE(events.find("event: sync\ndata: {\"version\":7}\n\n"), std::string::npos) << events;
   EXPECT_NE(events.find("event: playhead\ndata: {\"looping\":true,\"paused\":false,\"row\":24,\"time\":1.5}\n\n"),
             std::string::npos)
       << events;
 
   // After all of that, good requests still work.
-  res = client.Post("/api/edit", good, editBody(set), "application/json");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200) << res->body;
-  EXPECT_EQ(res->body, "{\"version\":8}");
+  res = httpRequest(port, "POST", "/api/edit", good, editBody(set));
+  ASSERT_TRUE(res.answered);
+  EXPECT_EQ(res.status, 200) << res.body;
+  EXPECT_EQ(res.body, "{\"version\":8}");
   EXPECT_EQ(readFile(syncText), kText + "3s    0.25  smooth\n");
-  res = client.Post("/api/transport", good, "{\"action\": \"seek\", \"time\": 2.5}", "application/json");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
+  res = httpRequest(port, "POST", "/api/transport", good, "{\"action\": \"seek\", \"time\": 2.5}");
+  ASSERT_TRUE(res.answered);
+  EXPECT_EQ(res.status, 200);
   EXPECT_EQ(show.actions(), std::vector<TransportAction>{TransportAction::kSeek});
-  res = client.Get("/api/state", {{"Authorization", "Bearer " + kToken}});
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
-  EXPECT_EQ(res->body, "{}");  // what the fake show published last
+  res = httpRequest(port, "GET", "/api/state", {{"Authorization", "Bearer " + kToken}});
+  ASSERT_TRUE(res.answered);
+  EXPECT_EQ(res.status, 200);
+  EXPECT_EQ(res.body, "{}");  // what the fake show published last
 }

@@ -11,6 +11,10 @@
 #   - started from another folder, the show plays full screen at the screen's
 #     size from the prebuilt spectrum cache, with no network socket open;
 #   - Escape after 5 seconds ends it with exit code 0 within 100 ms (printed);
+#   - ./norde --live serves the editor page, a module of it and /api/state
+#     (with the token from its log, which is 0600) over curl, from itself;
+#   - bin/tarvo holds no path of the build machine, lib/ no TLS or
+#     compression library;
 #   - in a read-only folder it plays, its log on the console with one line
 #     saying so, and a close request (SIGTERM, what the desktop sends) ends it
 #     in order: exit code 0 and the music player's farewell last.
@@ -243,6 +247,10 @@ for library in libSDL2-2.0.so.0 libGLEW.so.2.2 libmpg123.so.0 libkissfft-float.s
 done
 step "ldd bin/tarvo in the clean root: $(grep -c '=>' "$work/ldd.txt") libraries, none missing; bundled: $(ls "$host_dir/lib" | tr '\n' ' ')"
 
+! grep -qaF "$repo" "$host_dir/bin/tarvo" || fail "bin/tarvo holds the build machine's path $repo"
+for unused in libssl libcrypto libbrotli libz.so libzstd; do
+  ! ls "$host_dir/lib" | grep -q "^$unused" || fail "lib/ carries $(ls "$host_dir/lib" | grep "^$unused" | head -n 1), which the player does not use"
+done
 reported="$(as_party sh -c 'cd "$1" && ./norde --version' sh "$dir")"
 [ "$reported" = "tarvo $version" ] || fail "./norde --version printed '$reported', expected 'tarvo $version'"
 step "./norde --version: $reported"
@@ -334,6 +342,37 @@ case "$last" in
     step "the log ends with the Escape watch's line: the show ended at once" ;;
   *) fail "the log does not end with the farewell or the Escape line but with: $last" ;;
 esac
+
+# --- live mode: the editor page from inside the player ---------------------------
+# The page is built into the player: fetched over curl from this machine (the
+# root shares its network), with the token the log names.
+"${party[@]}" sh -c 'cd "$1" && exec ./norde --live --mute' sh "$dir" >"$work/console-live.txt" 2>&1 &
+player_pid=$!
+wait_for_text "$log" "editor: http://127.0.0.1:" 300 || { tail -n 20 "$work/console-live.txt"; fail "./norde --live did not start its editor"; }
+editor_line="$(grep -o 'editor: http://127.0.0.1:[0-9]*/#[0-9a-f]*' "$log" | head -n 1)"
+editor_port="$(sed 's/.*:\([0-9]*\)\/#.*/\1/' <<<"$editor_line")"
+token="${editor_line##*#}"
+[ -n "$editor_port" ] && [ ${#token} -eq 32 ] || fail "no port and token in the editor's log line: $editor_line"
+[ "$(stat -c %a "$log")" = "600" ] || fail "in live mode the log, which holds the token, is $(stat -c %a "$log"), not 600"
+fetch() {  # fetch PATH [curl arguments]: prints the status and the content type
+  local path="$1"
+  shift
+  curl -s -o "$work/fetched" -w '%{http_code} %{content_type}' --max-time 10 "$@" "http://127.0.0.1:$editor_port$path"
+}
+answer="$(fetch /)"
+[ "${answer%% *}" = "200" ] && grep -q '<script' "$work/fetched" || fail "the editor page: $answer"
+module="$(grep -o 'src="[^"]*\.js"' "$work/fetched" | head -n 1 | sed 's/src="\.\{0,1\}\/\{0,1\}//; s/"$//')"
+[ -n "$module" ] || fail "the editor page names no module"
+answer="$(fetch "/$module")"
+[ "$answer" = "200 text/javascript; charset=utf-8" ] || fail "the page's module $module: $answer"
+answer="$(fetch /api/state -H "Authorization: Bearer $token")"
+[ "${answer%% *}" = "200" ] && grep -q '"tracks"' "$work/fetched" || fail "/api/state: $answer $(head -c 200 "$work/fetched")"
+[ "$(fetch /api/state)" != "${answer}" ] || fail "/api/state answered without the token"
+kill -TERM "$player_pid"
+status=0
+wait "$player_pid" || status=$?
+[ "$status" -eq 0 ] || { tail -n 20 "$work/console-live.txt"; fail "./norde --live gave exit code $status on a close request"; }
+step "live mode: the page, /$module and /api/state answered 200 from the player on port $editor_port; the log is 0600"
 
 # --- a read-only folder --------------------------------------------------------------
 as_party chmod -R a-w "$dir"

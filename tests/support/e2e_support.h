@@ -37,6 +37,7 @@ class ChildProcess {
   bool running();
   // Sends the signal (SIGINT, SIGTERM, ...) to the process.
   void signal(int signalNumber);
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
