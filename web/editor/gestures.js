@@ -134,6 +134,6 @@ export function readoutText(scene, hit, y, place, dragged = null) {
     }
   }
   const parts = [`row ${row}`, formatTime(row / rps), formatPlace(place(row))];
-  if (value !== null) parts.push(`${track}: ${formatValue(value)}`);
+  if (value !== null) parts.push(`track ${track} = ${formatValue(value)}`);
   return parts.join('  ');
 }

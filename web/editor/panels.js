@@ -5,7 +5,6 @@
 
 import { selectedKeys, formatValue, sectionAt } from './model.js';
 import { rowAtTime, formatTime } from './timeline.js';
-import { formatPlace } from './music.js';
 import { drawKeyShape } from './view.js';
 
 const $ = (id) => document.getElementById(id);
@@ -178,8 +177,7 @@ export class Panels {
     const row = rowAtTime(time, state.rowsPerSecond);
     const s = sectionAt(state.sections, time);
     const at = this.timing.place(row);
-    const place = formatPlace({ bar: at.bar, beat: Math.floor(at.beat + 1e-6) });
-    const text = `${formatTime(time)}  row ${row}  ${place}${s >= 0 ? `  ${state.sections[s].name}` : ''}${paused ? '  paused' : ''}${looping ? '  loop' : ''}`;
+    const text = `${formatTime(time)}  row ${row}  bar ${at.bar}.${Math.floor(at.beat + 1e-6)}${s >= 0 ? `  ${state.sections[s].name}` : ''}${paused ? '  paused' : ''}${looping ? '  loop' : ''}`;
     if (text === this.lastClock) return;
     this.lastClock = text;
     $('clock').textContent = text;
