@@ -1,6 +1,6 @@
 // The editor page's timing to the music in Chromium against the real
-// player: `tarvo --live` on the test production (five seconds of a kick on
-// every beat at 120 BPM), its analysis served at /api/music. While the
+// player: `tarvo --live` on the test production with its clip (a kick on
+// every beat at 120 BPM) played twice, its analysis served at /api/music. While the
 // show plays with record on, digit and Enter taps on a lane land on the
 // music's beats and reach sync.txt; a knob take through a stand-in Web MIDI
 // device (a controller learnt for the lane, moved up and down with the
@@ -56,6 +56,10 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
   const chromium = await playwright();
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'editor-timing-'));
   makeTestProduction(dir);
+  // The clip twice, back to back (MP3 frames follow each other): ten
+  // seconds, where the analysis needs more than five to trust a pulse.
+  const music = path.join(dir, 'demosrc/norde/data/brivel-669.mp3');
+  fs.writeFileSync(music, Buffer.concat([fs.readFileSync(music), fs.readFileSync(music)]));
   const syncPath = path.join(dir, 'demosrc/norde/sync.txt');
   const x = await startXvfb();
   const player = new LivePlayer(dir, x.display);
@@ -117,7 +121,7 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
       assert.equal(await page.evaluate(() => editor.selectedTrack), name);
     };
 
-    // The five seconds of music play once and the show holds at the end.
+    // The music plays once and the show holds at the end.
     await player.waitForLog('paused at ');
     await page.waitForFunction(() => editor.playhead.paused && editor.expected === null, null, { timeout: LONG });
 
@@ -188,7 +192,8 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
       await idle();
       const keys = await waitFor('the take in sync.txt', () => added(before, '16').length > 0 && added(before, '16'), LONG);
       t.diagnostic(`the knob sent ${sent.length} values, on rows ${sent.map((s) => s[0]).join(' ')}; the take became ${keys.length} keys: ${keys.map((k) => `${k.row} ${k.value}`).join(', ')}`);
-      assert.ok(keys.length >= 2 && keys.length <= 6, `${keys.length} keys`);
+      // A few: a corner the playhead jumped over (a busy machine) costs two.
+      assert.ok(keys.length >= 2 && keys.length <= 8 && keys.length < new Set(sent.map((s) => s[0])).size, `${keys.length} keys`);
       const lastRow = await page.evaluate(() => Math.floor(editor.state.musicLength * editor.state.rowsPerSecond));
       const firstSent = Math.min(...sent.map((s) => s[0]));
       assert.ok(keys.every((k) => k.kind === 'linear' && k.row >= firstSent && k.row <= lastRow), 'linear keys within the take and the music');

@@ -23,9 +23,10 @@ function times(list, withBar) {
   return out.sort((a, b) => a.time - b.time);
 }
 
-// The player's answer as plain data; anything malformed reads as not ready.
+// The player's answer as plain data; anything malformed reads as not ready,
+// with the player's reason when it gave one.
 export function readMusic(json) {
-  if (!json || json.ready !== true) return NOT_READY;
+  if (!json || json.ready !== true) return json && json.error ? { ...NOT_READY, error: String(json.error) } : NOT_READY;
   const beats = times(json.beats, true);
   const pulse = json.pulse !== false && beats.length >= 2;
   const tempo = Number(json.tempo);

@@ -45,7 +45,7 @@ export class TimingPanel {
     $('grid-mode').textContent = timing.onMusicGrid() ? 'grid: music' : 'grid: rows';
     $('grid-mode').title = music.pulse
       ? `Grid (G): the music's beats and bars (${Math.round(music.tempo * 10) / 10} BPM), or rows`
-      : `Grid (G): rows; the music ${music.ready ? 'has no pulse' : 'is not analysed yet'}`;
+      : `Grid (G): rows; the music ${music.ready ? 'has no pulse' : music.error ? `could not be analysed: ${music.error}` : 'is not analysed yet'}`;
     const record = $('record');
     record.classList.toggle('armed', recorder.armed);
     record.classList.toggle('taking', recorder.taking);
