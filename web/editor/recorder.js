@@ -1,16 +1,16 @@
 // Record: while the show plays and record is on, taps (Enter, or a digit
 // for a value) set keys on the selected lane at the playhead's row, snapped
 // as the snapping mode says, and knobs (the page's slider, MIDI
-// controllers) write the rows the playhead passes while they move on
-// their lanes: each value a knob sends stands at the playhead's row (the
-// last one in a row wins; between two rows the line runs straight, as a
-// turned knob sends many values and one left alone sends none), and its
-// last value holds until the take ends. A take runs from record on until record off or
-// until the show stops. Taps show at once and go to the player in batches, all of a
-// take one undo step; when the take ends, each knob's rows are reduced to
-// the fewest linear keys within the tolerance (a share of the lane's range)
-// and sent together as one step. No DOM: the playhead and the clock are
-// given.
+// controllers) write the rows the playhead passes while they move on their
+// lanes: each value a knob sends stands at the playhead's row (the last one
+// in a row wins; between two rows the line runs straight, as a turned knob
+// sends many values and one left alone sends none), and its last value
+// holds until the take ends. A take runs from record on until record off
+// or until the show stops. Taps show at once and go to the player in
+// batches, all of a take one undo step; when the take ends, each knob's
+// rows are reduced to the fewest linear keys within the tolerance (a share
+// of the lane's range) and sent together as one step. No DOM: the playhead
+// and the clock are given.
 
 import { rowAtTime, clamp } from './timeline.js';
 import { applyEdits, keyAt, trackValueAt, valueRange, rowProblem } from './model.js';
