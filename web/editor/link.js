@@ -1,6 +1,6 @@
 // The page's link to the player: JSON requests carrying the token, and the
-// event stream (playhead, sync, error), which reconnects by itself and is
-// closed while the page stays hidden.
+// event stream (playhead, sync, error, music), which reconnects by itself
+// and is closed while the page stays hidden.
 
 const HIDDEN_CLOSE_MS = 60_000;
 
@@ -43,15 +43,26 @@ export class PlayerLink {
     return this.getJson('/api/spectrum');
   }
 
+  // The music's beats and onsets as far as the player has analysed it.
+  music() {
+    return this.getJson('/api/music');
+  }
+
   edit(edits) {
     return this.request('POST', '/api/edit', { edits });
+  }
+
+  // Every key at or after row AT moved by BY rows, in all tracks.
+  shift({ at, by }) {
+    return this.request('POST', '/api/edit', { shift: { at, by } });
   }
 
   transport(body) {
     return this.request('POST', '/api/transport', body);
   }
 
-  // handlers: {playhead(data), sync(data), error(data), open(), closed()}.
+  // handlers: {playhead(data), sync(data), error(data), music(data), open(),
+  // closed()}.
   // A page hidden for longer than hiddenCloseMs closes its stream, since the
   // player keeps only a few open at once, and opens it again when shown.
   listen(handlers, doc = globalThis.document) {
@@ -73,7 +84,7 @@ export class PlayerLink {
     const url = `${this.base}/api/events?token=${encodeURIComponent(this.token)}`;
     const source = new EventSource(url);
     this.events = source;
-    for (const name of ['playhead', 'sync', 'error']) {
+    for (const name of ['playhead', 'sync', 'error', 'music']) {
       source.addEventListener(name, (event) => {
         // The stream's own failures are Events without data.
         if (typeof event.data !== 'string') return;

@@ -269,25 +269,30 @@ export function copyKeys(state, selection) {
   return { keys: picked.map((p) => ({ track: p.track, dRow: p.key.row - first, value: p.key.value, kind: p.key.kind })) };
 }
 
-// Edits that paste copied keys with their first at row: keys from one
-// track go to the target track, keys from several to the tracks they came
-// from. A key already at a row the paste lands on is not replaced: the
-// paste is refused. Returns {edits, selection} or {error}.
-export function pasteEdits(state, clipboard, row, targetTrack) {
-  const fromTracks = new Set(clipboard.keys.map((k) => k.track));
-  const single = fromTracks.size === 1 && targetTrack != null;
+// Edits that paste copied keys with their first at row: the copied
+// tracks, in their order, go to the target tracks in order (the selected
+// lane and the lanes below it). A key already at a row the paste lands on
+// is not replaced: the paste is refused. Returns {edits, selection} or
+// {error}.
+export function pasteEdits(state, clipboard, row, targets) {
+  const fromTracks = [...new Set(clipboard.keys.map((k) => k.track))];
+  if (fromTracks.length > targets.length) {
+    const lanes = targets.length === 1 ? 'lane' : 'lanes';
+    return { error: `${fromTracks.length} lanes copied, and ${targets.length} ${lanes} from ${targets[0] ?? 'the selected one'} down` };
+  }
+  const to = new Map(fromTracks.map((name, i) => [name, targets[i]]));
   const edits = [];
   const selection = new Set();
   for (const k of clipboard.keys) {
-    const track = single ? targetTrack : k.track;
+    const track = to.get(k.track);
     const t = trackIndex(state, track);
     if (t < 0) continue;
-    const to = row + k.dRow;
-    const problem = rowProblem(to, state.maxRow ?? INT32_MAX);
+    const at = row + k.dRow;
+    const problem = rowProblem(at, state.maxRow ?? INT32_MAX);
     if (problem) return { error: problem };
-    if (keyAt(state.tracks[t].keys, to)) return { error: occupiedMessage(track, to) };
-    edits.push({ op: 'set', track, row: to, value: k.value, kind: k.kind });
-    selection.add(selectionKey(track, to));
+    if (keyAt(state.tracks[t].keys, at)) return { error: occupiedMessage(track, at) };
+    edits.push({ op: 'set', track, row: at, value: k.value, kind: k.kind });
+    selection.add(selectionKey(track, at));
   }
   return { edits, selection };
 }
@@ -327,6 +332,16 @@ export function valueRange(keys) {
     return { min: min - pad, max: max + pad };
   }
   return { min, max };
+}
+
+// The section spelt exactly so, as the player's --start finds one.
+export function sectionNamed(sections, name) {
+  return sections.find((s) => s.name === name) || null;
+}
+
+export function unknownSection(name, sections) {
+  if (sections.length === 0) return `unknown section '${name}' (the production has no section table)`;
+  return `unknown section '${name}' (sections: ${sections.map((s) => s.name).join(', ')})`;
 }
 
 // The section a time falls in: the last one starting at or before it.

@@ -1,10 +1,11 @@
 // The toolbar and panels around the timeline: the selected keys' fields
 // (row, value, kind), the lanes list, the message line, the show's error,
-// the link state, the undo buttons and the clock. What the author does in
-// them goes to the given actions.
+// the link state, the undo buttons, the clock and the help's legend of
+// key shapes. What the author does in them goes to the given actions.
 
 import { selectedKeys, formatValue, sectionAt } from './model.js';
 import { rowAtTime, formatTime } from './timeline.js';
+import { drawKeyShape } from './view.js';
 
 const $ = (id) => document.getElementById(id);
 const MESSAGE_MS = 6000;
@@ -13,12 +14,18 @@ export class Panels {
   // actions: {commitRow(text), commitValue(text), leaveValue(), setKind(k),
   // setHidden(name, hidden), showAll(), setFilter(text), seekText(text),
   // undo(), redo(), togglePlay(), loop(), clearLoop()}.
-  constructor(session, actions) {
+  constructor(session, timing, actions) {
     this.session = session;
+    this.timing = timing;
     this.actions = actions;
     this.leaving = false;
     this.lastClock = '';
     this.bind();
+    this.drawLegend();
+  }
+
+  drawLegend() {
+    for (const canvas of document.querySelectorAll('#legend canvas')) drawKeyShape(canvas.getContext('2d'), Number(canvas.dataset.kind), 8, 8);
   }
 
   bind() {
@@ -163,12 +170,14 @@ export class Panels {
     e.classList.toggle('on', on);
   }
 
-  // The playhead's time, row, bar and section, and whether it plays.
+  // The playhead's time, row, bar and beat, and section, and whether it
+  // plays.
   updateClock(time, paused, looping) {
     const state = this.session.state;
     const row = rowAtTime(time, state.rowsPerSecond);
     const s = sectionAt(state.sections, time);
-    const text = `${formatTime(time)}  row ${row}  bar ${Math.floor(row / state.rowsPerBar)}${s >= 0 ? `  ${state.sections[s].name}` : ''}${paused ? '  paused' : ''}${looping ? '  loop' : ''}`;
+    const at = this.timing.place(row);
+    const text = `${formatTime(time)}  row ${row}  bar ${at.bar}.${Math.floor(at.beat + 1e-6)}${s >= 0 ? `  ${state.sections[s].name}` : ''}${paused ? '  paused' : ''}${looping ? '  loop' : ''}`;
     if (text === this.lastClock) return;
     this.lastClock = text;
     $('clock').textContent = text;

@@ -1,8 +1,8 @@
 // The timeline on screen: its canvases, the time window (zoom and scroll),
-// the lanes' scroll, the loop and a drag's preview as drawn, and the
-// redraw on the next animation frame only when something changed; while
-// the show plays the window follows the playhead unless the author
-// scrolled a moment ago.
+// the lanes' scroll, the loop, a drag's preview or a take being recorded as
+// drawn, the grid and onsets of the music, and the redraw on the next
+// animation frame only when something changed; while the show plays the
+// window follows the playhead unless the author scrolled a moment ago.
 
 import { TimelineView, areas } from './view.js';
 import { fitView, clampView, revealTime, clamp } from './timeline.js';
@@ -11,10 +11,13 @@ const USER_SCROLL_HOLD_MS = 2500;
 
 export class Screen {
   // hooks: {time() the playhead's time, paused(), frame(time) after each
-  // frame, holding() while a gesture holds the window still}.
-  constructor(session, hooks) {
+  // frame, holding() while a gesture holds the window still, recorded(state)
+  // the state with a take's keys so far, or null}; timing: the music's.
+  constructor(session, timing, hooks) {
     this.session = session;
+    this.timing = timing;
     this.hooks = hooks;
+    this.shown = null; // {state, trackByName} of a state other than the session's
     this.view = { start: 0, pxPerSecond: 40 };
     this.laneScroll = 0;
     this.loop = null;
@@ -43,6 +46,12 @@ export class Screen {
   fitMusic(length) {
     this.view = fitView(-0.5, length + 0.5, this.areas().timeWidth);
     this.invalidate();
+  }
+
+  // From one time to another in sight, with a small margin.
+  fitTimes(from, to) {
+    const margin = (to - from) * 0.02;
+    this.setView(fitView(from - margin, to + margin, this.areas().timeWidth));
   }
 
   clampScroll() {
@@ -81,16 +90,26 @@ export class Screen {
     this.invalidate();
   }
 
+  // The keys drawn: a drag's preview, else a take's, else the session's.
+  shownState() {
+    const s = this.session;
+    const state = this.preview || this.hooks.recorded(s.state) || s.state;
+    if (state === s.state) return { state, trackByName: s.trackByName };
+    if (!this.shown || this.shown.state !== state) this.shown = { state, trackByName: new Map(state.tracks.map((t) => [t.name, t])) };
+    return this.shown;
+  }
+
   scene() {
     const s = this.session;
-    const state = this.preview || s.state;
+    const { state, trackByName } = this.shownState();
+    const timing = this.timing;
     return {
       width: this.timelineView.width,
       height: this.timelineView.height,
       view: this.view,
       layout: s.layout,
       laneScroll: this.laneScroll,
-      trackByName: this.preview ? new Map(state.tracks.map((t) => [t.name, t])) : s.trackByName,
+      trackByName,
       rowsPerSecond: state.rowsPerSecond,
       rowsPerBar: state.rowsPerBar,
       musicLength: state.musicLength,
@@ -98,6 +117,8 @@ export class Screen {
       selection: s.selection,
       selectedTrack: s.selectedTrack,
       loop: this.loop,
+      gridLines: timing.onMusicGrid() ? (from, to) => timing.gridLines(from, to) : null,
+      onsets: timing.onsetRows.length ? (from, to) => timing.onsetsBetween(from, to) : null,
     };
   }
 

@@ -1,28 +1,37 @@
 // The editing session: the player's state as the page shows it, the lanes in
 // sight, the selection, and the edits made on them. Edits show at once and
 // go to the player in order through the edit channel; undo and redo send
-// edits like any other. A refused step leaves the undo history and the
-// state is read again once nothing is in flight; a state read that an edit
+// edits like any other. A step is a list of edits, or a shift of time
+// across every track. A refused step leaves the undo history and the state
+// is read again once nothing is in flight; a state read that an edit
 // overtook is read again rather than shown. No DOM: the player's edit and
 // state requests are given.
 
 import { EditChannel } from './edit_channel.js';
 import { UndoStack } from './undo.js';
-import { layoutLanes } from './lanes.js';
+import { layoutLanes, laneHeight } from './lanes.js';
 import { findKey } from './sync_curve.js';
 import {
   readState, applyEdits, wireEdits, keyAt, trackValueAt, selectionKey, parseSelectionKey, selectedKeys, moveEdits,
   deleteEdits, kindEdits, copyKeys, pasteEdits, parseValue, parseRow, rowProblem,
 } from './model.js';
+import { applyShift, inverseShift, shiftSelection } from './time_shift.js';
+
+// What a step sent does to a state: its edits, or its shift.
+function applySent(state, sent) {
+  return sent.shift ? applyShift(state, sent.shift) : applyEdits(state, sent.edits);
+}
 
 export class Session {
-  // link: {edit(edits) → {status, body}, state() → the state's JSON}.
+  // link: {edit(edits) → {status, body}, shift({at, by}) → {status, body},
+  // state() → the state's JSON}.
   constructor(link, undoLimit = 500) {
     this.link = link;
     this.state = null;
     this.trackByName = new Map();
     this.hidden = new Set();
     this.collapsed = new Set();
+    this.heights = new Map(); // lanes the author made taller or shorter
     this.filter = '';
     this.layout = { lanes: [], height: 0 };
     this.openLanes = new Set();
@@ -38,7 +47,7 @@ export class Session {
     // answered yet, in order.
     this.confirmed = null;
     this.pending = [];
-    this.channel = new EditChannel((edits) => link.edit(edits));
+    this.channel = new EditChannel((request) => (Array.isArray(request) ? link.edit(request) : link.shift(request.shift)));
     this.channel.onAnswer = (step, answer) => this.answered(step, answer);
     this.channel.onIdle = () => this.settle();
     this.stateVersion = undefined; // the version the page's keys stand for
@@ -90,7 +99,7 @@ export class Session {
   // selected while it is hidden; Enter and paste wait until it shows.
   relayout() {
     if (!this.state) return;
-    this.layout = layoutLanes(this.state.tracks, { hidden: this.hidden, collapsed: this.collapsed, filter: this.filter });
+    this.layout = layoutLanes(this.state.tracks, { hidden: this.hidden, collapsed: this.collapsed, filter: this.filter, heights: this.heights });
     this.openLanes = new Set(this.layout.lanes.filter((l) => !l.collapsed).map((l) => l.track));
     if (!this.trackByName.has(this.selectedTrack)) this.selectedTrack = this.state.tracks.length ? this.state.tracks[0].name : null;
     this.selection = this.visible(this.selection);
@@ -160,12 +169,13 @@ export class Session {
       const v = answer.version;
       if (v !== this.stateVersion && v !== this.stateVersion + 1) this.reloadWanted = true;
       this.stateVersion = v;
-      const taken = applyEdits(this.confirmed, sent.edits);
+      const taken = applySent(this.confirmed, sent);
       if (taken.error) this.reloadWanted = true;
       else this.confirmed = taken.state;
       return;
     }
     this.undo.discard(step);
+    if (step) step.refused = true;
     if (this.entry && this.entry.step === step) this.entry.refused = true;
     this.reloadWanted = true;
     this.say(answer.status === 0 ? answer.error : `the player refused the edit: ${answer.error}`);
@@ -173,7 +183,7 @@ export class Session {
     // page knows, with the steps still in flight on them.
     let state = this.confirmed;
     for (const p of this.pending) {
-      const again = applyEdits(state, p.edits);
+      const again = applySent(state, p);
       if (!again.error) state = again.state;
     }
     this.show(state);
@@ -205,6 +215,47 @@ export class Session {
     this.channel.send(wireEdits(edits, was), step);
   }
 
+  // More edits for a step already sent, such as a take's next batch of
+  // taps: shown at once and sent as a request of their own, while undo
+  // takes the whole step back. A step refused, or no longer the last one
+  // made, gives way to a new step. Returns the step, or null.
+  extend(step, edits) {
+    if (!step || step.refused || step.shift || this.undo.done.at(-1) !== step) return this.commit(edits);
+    if (!this.state || edits.length === 0) return step;
+    const result = applyEdits(this.state, edits);
+    if (result.error) {
+      this.say(result.error);
+      return null;
+    }
+    step.edits = [...step.edits, ...edits];
+    step.was = [...step.was, ...result.was];
+    step.inverse = [...result.inverse, ...step.inverse];
+    step.left = applyEdits(result.state, step.inverse).was;
+    this.apply(result, edits, step);
+    return step;
+  }
+
+  // Time inserted (by > 0) or removed (by < 0) at a row across every track,
+  // as one step. Returns the step, or null (the reason said).
+  commitShift(shift) {
+    if (!this.state) return null;
+    const result = applyShift(this.state, shift);
+    if (result.error) {
+      this.say(result.error);
+      return null;
+    }
+    const step = { shift };
+    this.undo.push(step);
+    this.sendShift(result.state, shift, step);
+    return step;
+  }
+
+  sendShift(state, shift, step) {
+    this.pending.push({ shift, step });
+    this.show(state, shiftSelection(this.selection, shift));
+    this.channel.send({ shift }, step);
+  }
+
   show(state, selection) {
     this.state = state;
     this.trackByName = new Map(state.tracks.map((t) => [t.name, t]));
@@ -220,6 +271,15 @@ export class Session {
     if (!this.state) return;
     const step = redo ? this.undo.redo() : this.undo.undo();
     if (!step) return this.say(redo ? 'nothing to redo' : 'nothing to undo');
+    if (step.shift) {
+      const shift = redo ? step.shift : inverseShift(step.shift);
+      const shifted = applyShift(this.state, shift);
+      if (shifted.error) {
+        this.undo.discard(step);
+        return this.say(`cannot ${redo ? 'redo' : 'undo'}: ${shifted.error}`);
+      }
+      return this.sendShift(shifted.state, shift, step);
+    }
     const edits = redo ? step.edits : step.inverse;
     const result = applyEdits(this.state, edits);
     if (result.error) {
@@ -325,9 +385,12 @@ export class Session {
     this.say(`${clip.keys.length} key${clip.keys.length > 1 ? 's' : ''} copied`);
   }
 
+  // At a row, onto the selected lane and the lanes below it.
   paste(row) {
     if (!this.clipboard) return this.say('nothing copied yet (Ctrl+C)');
-    const pasted = pasteEdits(this.state, this.clipboard, row, this.selectedTrack);
+    if (!this.shown(this.selectedTrack)) return;
+    const lanes = this.layout.lanes.map((l) => l.track);
+    const pasted = pasteEdits(this.state, this.clipboard, row, lanes.slice(lanes.indexOf(this.selectedTrack)));
     if (pasted.error) return this.say(`cannot paste: ${pasted.error}`);
     const tracks = new Set([...pasted.selection].map((k) => parseSelectionKey(k).track));
     if (![...tracks].every((name) => this.shown(name))) return;
@@ -370,6 +433,11 @@ export class Session {
 
   setFilter(text) {
     this.filter = text;
+    this.relayout();
+  }
+
+  setLaneHeight(name, h) {
+    this.heights.set(name, laneHeight(h));
     this.relayout();
   }
 

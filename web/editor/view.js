@@ -1,8 +1,10 @@
 // Drawing the timeline on two stacked canvases: the timeline itself (ruler,
-// sections, lanes with their curves and keys, the spectrum strip) drawn only
-// when something in it changed, and an overlay with the playhead and the
-// selection rectangle, cheap enough to draw on every frame while the show
-// plays. Also where a point on screen lies (hit testing).
+// sections, the grid of rows or of the music's beats and bars, lanes with
+// their curves, keys and value axes, the spectrum strip with the music's
+// onsets) drawn only when something in it changed, and an overlay with the
+// playhead and the selection rectangle, cheap enough to draw on every
+// frame while the show plays. Also where a point on screen lies (hit
+// testing), and the key shapes for the help's legend.
 
 import { findKey, segmentValue, valueAt, KIND_STEP, KIND_LINEAR, KIND_SMOOTH, KIND_RAMP } from './sync_curve.js';
 import { timeToX, xToTime, tickRows, tickSeconds, formatTime } from './timeline.js';
@@ -20,6 +22,12 @@ const CHORD_ERROR_PX = 0.25;
 const MAX_SAMPLE_PX = 16;
 const KEY_RADIUS = 4;
 const HIT_PX = 7;
+// Grid lines closer than this are left out (beats first, then bars).
+const MIN_GRID_PX = 6;
+// A lane's lower edge in its header, where a drag changes its height.
+const RESIZE_EDGE_PX = 4;
+const AXIS_WIDTH = 44;
+const ONSET_TICK_PX = 9;
 
 const COLOURS = {
   background: '#15181d',
@@ -33,6 +41,10 @@ const COLOURS = {
   rulerText: '#aab2bf',
   rowLine: 'rgba(255,255,255,0.035)',
   barLine: 'rgba(255,255,255,0.10)',
+  beatLine: 'rgba(140,200,255,0.07)',
+  musicBarLine: 'rgba(140,200,255,0.22)',
+  onset: 'rgba(255,170,60,0.9)',
+  axisText: '#667080',
   sectionA: '#1f2740',
   sectionB: '#1d3330',
   sectionEdge: 'rgba(160,180,255,0.35)',
@@ -77,6 +89,8 @@ export function hitTest(scene, x, y) {
     if (hit.lane >= 0) {
       const lane = scene.layout.lanes[hit.lane];
       hit.track = lane.track;
+      const bottom = a.lanesTop + lane.y + lane.h - scene.laneScroll;
+      hit.edge = hit.area === 'header' && !lane.collapsed && bottom - y <= RESIZE_EDGE_PX;
       if (hit.area === 'lane' && !lane.collapsed) hit.key = keyNear(scene, lane, x - a.timeLeft, y, a);
     }
   }
@@ -124,6 +138,12 @@ export function laneValueToY(keys, top, h) {
   const scale = inner / (max - min);
   const bottom = top + h - LANE_PAD;
   return (v) => bottom - (v - min) * scale;
+}
+export function laneYToValue(keys, top, h) {
+  const { min, max } = rangeOf(keys);
+  const scale = (max - min) / (h - 2 * LANE_PAD);
+  const bottom = top + h - LANE_PAD;
+  return (y) => min + (bottom - y) * scale;
 }
 export function laneValuePerPixel(keys, h) {
   const { min, max } = rangeOf(keys);
@@ -281,6 +301,21 @@ export class TimelineView {
 
   drawGrid(ctx, scene, a, firstTime, lastTime) {
     const rps = scene.rowsPerSecond;
+    const h = a.lanesBottom - a.lanesTop;
+    const music = scene.gridLines ? scene.gridLines(firstTime * rps, lastTime * rps) : null;
+    if (music) {
+      // The music's beats and bars; those too close together to tell
+      // apart are left out.
+      const pxPerRow = scene.view.pxPerSecond / rps;
+      const line = (rows, colour) => {
+        if (rows.length > 1 && ((rows[rows.length - 1] - rows[0]) / (rows.length - 1)) * pxPerRow < MIN_GRID_PX) return;
+        ctx.fillStyle = colour;
+        for (const r of rows) ctx.fillRect(Math.round(timeToX(scene.view, r / rps)), a.lanesTop, 1, h);
+      };
+      line(music.beats, COLOURS.beatLine);
+      line(music.bars, COLOURS.musicBarLine);
+      return;
+    }
     const pxPerRow = scene.view.pxPerSecond / rps;
     const bar = scene.rowsPerBar;
     // Lines at least 20 pixels apart: each full-height line costs as much to
@@ -288,7 +323,6 @@ export class TimelineView {
     const step = tickRows(pxPerRow, 20);
     const firstRow = Math.floor(firstTime * rps / step) * step;
     const lastRow = Math.ceil(lastTime * rps);
-    const h = a.lanesBottom - a.lanesTop;
     // Whole pixels: a rectangle on a pixel's edge fills many times faster.
     for (const [colour, isBar] of [[COLOURS.rowLine, false], [COLOURS.barLine, true]]) {
       ctx.fillStyle = colour;
@@ -390,11 +424,37 @@ export class TimelineView {
       // The player gives a track without a label its name as the label.
       if (!v.track.label || v.track.label === v.track.name) continue;
       const x = v.lane.collapsed ? 50 : 18;
-      ctx.fillText(v.track.label, x, v.lane.collapsed ? middle(v) : middle(v) + 16, a.timeLeft - x - 4);
+      ctx.fillText(v.track.label, x, v.lane.collapsed ? middle(v) : middle(v) + 16, a.timeLeft - x - (v.lane.collapsed ? 4 : AXIS_WIDTH + 4));
     }
+    this.drawAxes(ctx, a, visible);
     ctx.restore();
     ctx.fillStyle = COLOURS.barLine;
     ctx.fillRect(a.timeLeft - 1, RULER_HEIGHT, 1, a.lanesBottom - RULER_HEIGHT);
+  }
+
+  // Each open lane's value axis at the header's right edge: its range's
+  // top and bottom values with ticks where the curve reaches them, and the
+  // middle where the lane is tall enough.
+  drawAxes(ctx, a, visible) {
+    ctx.font = '10px sans-serif';
+    ctx.textAlign = 'right';
+    ctx.fillStyle = COLOURS.axisText;
+    const ticks = new Path2D();
+    const right = a.timeLeft - 4;
+    for (const v of visible) {
+      if (v.lane.collapsed) continue;
+      const { min, max } = rangeOf(v.track.keys);
+      const yOf = laneValueToY(v.track.keys, v.top, v.lane.h);
+      const marks = v.lane.h >= 90 ? [max, (min + max) / 2, min] : [max, min];
+      for (const value of marks) {
+        const y = Math.round(yOf(value));
+        ticks.rect(right + 1, y, 3, 1);
+        const textY = Math.min(Math.max(y, v.top + 6), v.top + v.lane.h - 6);
+        ctx.fillText(axisNumber(value), right - 1, textY, AXIS_WIDTH - 4);
+      }
+    }
+    ctx.fill(ticks);
+    ctx.textAlign = 'left';
   }
 
   drawRuler(ctx, scene, a, firstTime, lastTime) {
@@ -425,7 +485,8 @@ export class TimelineView {
     const rowStep = Math.max(tickRows(scene.view.pxPerSecond / rps, 48), 1);
     for (let r = Math.floor(firstTime * rps / rowStep) * rowStep; r <= lastTime * rps; r += rowStep) {
       const x = Math.round(timeToX(scene.view, r / rps));
-      const isBar = r % scene.rowsPerBar === 0;
+      // The row grid's bars; on the music's grid rows only.
+      const isBar = !scene.gridLines && r % scene.rowsPerBar === 0;
       ticks.rect(x, RULER_HEIGHT - (isBar ? 12 : 7), 1, isBar ? 12 : 7);
       ctx.fillText(isBar ? `${r} ·${r / scene.rowsPerBar}` : `${r}`, x + 3, 17);
     }
@@ -435,7 +496,7 @@ export class TimelineView {
     ctx.fillRect(0, 0, a.timeLeft, a.lanesTop);
     ctx.fillStyle = COLOURS.labelText;
     ctx.textBaseline = 'middle';
-    ctx.fillText('time / row ·bar', 6, RULER_HEIGHT / 2);
+    ctx.fillText(scene.gridLines ? 'time / row' : 'time / row ·bar', 6, RULER_HEIGHT / 2);
     ctx.fillText('sections', 6, RULER_HEIGHT + SECTION_HEIGHT / 2);
   }
 
@@ -447,7 +508,29 @@ export class TimelineView {
     ctx.font = '11px sans-serif';
     ctx.fillText('spectrum', 6, a.spectrumTop + SPECTRUM_HEIGHT / 2);
     const s = this.spectrumImage;
-    if (!s) return;
+    if (s) this.drawSpectrumImage(ctx, scene, a, s);
+    this.drawOnsets(ctx, scene, a);
+  }
+
+  // The music's onsets as ticks along the spectrum's top edge.
+  drawOnsets(ctx, scene, a) {
+    if (!scene.onsets) return;
+    const rps = scene.rowsPerSecond;
+    const rows = scene.onsets(scene.view.start * rps, xToTime(scene.view, a.timeWidth) * rps);
+    if (rows.length === 0) return;
+    const ticks = new Path2D();
+    let lastX = -Infinity;
+    for (const r of rows) {
+      const x = Math.round(a.timeLeft + timeToX(scene.view, r / rps));
+      if (x - lastX < 2) continue;
+      lastX = x;
+      ticks.rect(x, a.spectrumTop, 1, ONSET_TICK_PX);
+    }
+    ctx.fillStyle = COLOURS.onset;
+    ctx.fill(ticks);
+  }
+
+  drawSpectrumImage(ctx, scene, a, s) {
     // The columns in sight, clipped to those that exist.
     const cps = s.columnsPerSecond;
     const firstColumn = Math.max(0, scene.view.start * cps);
@@ -551,6 +634,19 @@ function addKeyTicks(path, keys, view, rps, width, top, h) {
     lastX = x;
     path.rect(x - 1, top + 3, 2, h - 6);
   }
+}
+
+// A value for an axis label: three significant digits.
+function axisNumber(value) {
+  return String(Number(value.toPrecision(3)));
+}
+
+// One key's mark as the lanes draw it, for the help's legend.
+export function drawKeyShape(ctx, kind, x, y) {
+  const path = new Path2D();
+  addKeyShape(path, kind, x, y);
+  ctx.fillStyle = COLOURS.keyFill[kind];
+  ctx.fill(path);
 }
 
 // Key marks, each one or two whole-pixel rectangles about (x, y): step a

@@ -156,18 +156,20 @@ test('typed values and rows are refused with what was typed', () => {
   assert.equal(readState({ rowsPerSecond: 16, musicLength: 10.01, tracks: [] }).maxRow, 161 + 512);
 });
 
-test('copied keys paste at a row keeping their distances, on the selected track', () => {
+test('copied keys paste at a row keeping their distances, onto the selected lane and those below it in order', () => {
   let state = startState();
   const selection = new Set([selectionKey('0', 32), selectionKey('0', 64)]);
   const clip = copyKeys(state, selection);
-  const pasted = pasteEdits(state, clip, 100, '3');
+  const pasted = pasteEdits(state, clip, 100, ['3']);
   state = applyEdits(state, pasted.edits).state;
   assert.equal(keysOf(state).split('\n')[2], '3: 100/1.5/1 132/-2/2');
-  // From two tracks, keys go back to their own tracks.
+  // From two tracks: the first copied lane onto the selected one, the
+  // second onto the lane below it.
   const two = copyKeys(state, new Set([selectionKey('0', 0), selectionKey('16', 8)]));
-  const again = pasteEdits(state, two, 200, '3');
-  assert.deepEqual(again.edits.map((e) => `${e.track}@${e.row}`), ['0@200', '16@208']);
+  const again = pasteEdits(state, two, 200, ['16', '3']);
+  assert.deepEqual(again.edits.map((e) => `${e.track}@${e.row}`), ['16@200', '3@208']);
   assert.equal(deleteEdits(state, again.selection).length, 0);
+  assert.equal(pasteEdits(state, two, 200, ['3']).error, '2 lanes copied, and 1 lane from 3 down');
   // Onto a key, a paste is refused rather than replacing it.
-  assert.equal(pasteEdits(state, clip, 68, '3').error, 'row 100 of track 3 holds a key');
+  assert.equal(pasteEdits(state, clip, 68, ['3']).error, 'row 100 of track 3 holds a key');
 });
