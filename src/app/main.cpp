@@ -22,6 +22,7 @@
 #include "base/screen.h"
 #include "demo/demo.h"
 #include "demo/production_names.h"
+#include "demo/wire_style.h"
 #include "live/live_session.h"
 
 namespace {
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
 
   // The sound device plays the music and is the show's clock.
   auto demo = std::make_unique<Demo>(std::make_unique<SdlAudioStream>());
+  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  demo->setWireStyle(wireStyleForRenderer(renderer ? renderer : ""));
   std::unique_ptr<LiveSession> session;
   if (options.any()) session = std::make_unique<LiveSession>(*demo, settings);
   LimitFrameRate(1000.0);

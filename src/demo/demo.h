@@ -15,6 +15,7 @@
 #include "demo/gaussian_weights.h"
 #include "demo/pass_resources.h"
 #include "demo/scene.h"
+#include "demo/wire_style.h"
 #include "gpu/resource_registry.h"
 
 class Demo : public ResourceRegistry {
@@ -48,6 +49,9 @@ class Demo : public ResourceRegistry {
   // smaller. 1, the default, is the show.
   void setPreviewScale(float scale);
   float previewScale() const { return previewScale_; }
+  // How the wires are drawn below full size; the program picks it from its
+  // GL driver (wireStyleForRenderer), a test may name one.
+  void setWireStyle(WireStyle style) { scene.wireStyle = style; }
 
   // What live reload asks of the production, so that the reloader names
   // none of its members: the files its resources came from, and the owners

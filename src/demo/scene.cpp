@@ -88,6 +88,20 @@ void Scene::cameraStep(const FrameValues& frame) {
   camera.fov = 60.0f;
 }
 
+bool Scene::drawsShadedWires() const {
+  return wireStyle == WireStyle::kShadedBelowFullSize && previewScale < 1.0f && !shadedWires_.failed();
+}
+
+bool Scene::useWireProgram(bool shaded) {
+  DataObject* wire = passes_.need(names::kWireShader);
+  if (!wire) return false;
+  if (shaded && shadedWires_.use(*wire)) return true;
+  // Lines after all: the variant could not be built.
+  if (shaded) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+  wire->bind();
+  return true;
+}
+
 void Scene::prepare(const FrameValues& frame, const SpectrumCache& spectrum) {
   const float* v = frame.values;
   terrain.update(frame.time, v[kHeightGain], v[kHeightPower], v[kBend], spectrum.view());
@@ -161,15 +175,19 @@ void Scene::draw(const FrameValues& frame) {
   }
   profiler_.Mark("Draw FFT Grid");
 
-  // Wire grid over it.
-  glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+  // Wire grid over it: smooth lines, or the mesh filled with the wires
+  // shaded into it.
+  const bool shaded = drawsShadedWires();
+  if (!shaded) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glEnable(GL_LINE_SMOOTH);
   const float wireWidth = kWireWidth * previewScale;
   glLineWidth(wireWidth);
   glDisable(GL_CULL_FACE);
   depthOn();
   blendAlpha();
-  if (passes_.useProgram(names::kWireShader)) {
+  if (useWireProgram(shaded)) {
+    // What the driver draws as the line, in pixels of the pass.
+    setUniform1f("shadedWireWidth", std::max(wireWidth, minimumLineWidth_));
     passes_.bindTo(names::kBgTarget, 0);
     setUniform1f("time", time);
     setUniform3f("lightPos", v[kLightX], v[kLightY], v[kLightZ]);

@@ -51,6 +51,8 @@ class RenderSession {
     demo_ = std::make_unique<Demo>(std::move(clockOwner));
     // At scale 1 nothing is remade: the frames are exactly the show's.
     if (options_.previewScale != 1.0f) demo_->setPreviewScale(options_.previewScale);
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    demo_->setWireStyle(options_.wireStyleGiven ? options_.wireStyle : wireStyleForRenderer(renderer ? renderer : ""));
     if (!clock_->isOpen()) {
       std::fprintf(stderr, "tarvo-render: the soundtrack %s could not be opened\n", osPath(paths::kMusic).c_str());
       return false;
