@@ -24,13 +24,13 @@ bool musicHasEnded(float time, float length) {
 }
 }  // namespace
 
-Demo::Demo(std::unique_ptr<AudioStream> stream) : music(std::move(stream)) {
+Demo::Demo(std::unique_ptr<AudioStream> stream, ImagePrefetch* images) : music(std::move(stream)) {
   music.volume = kInitialVolume;
   addRenderTarget(kFormatRGBA16F, true, 1.0f, names::kBgTarget);
   addRenderTarget(kFormatRGBA16F, true, 1.0f, names::kBackbuffer);
   addRenderTarget(kFormatRGBA16F, true, 0.5f, names::kGaussA);
   addRenderTarget(kFormatRGBA16F, true, 0.25f, names::kGaussB);
-  loadDirectory(paths::kDataDirectory);
+  loadDirectory(paths::kDataDirectory, images);
   music.open(paths::kMusic, paths::kSyncProject, paths::kSyncBase);
   scene.setUp(*this, music.time, music.spectrum.view());
   std::printf("finished init\n");
