@@ -20,7 +20,7 @@ constexpr float kEarliestEnd = 2.02f;
 // not load (length 0) keeps the show going until Escape.
 bool musicHasEnded(float time, float length) {
   const bool shortMusic = length > 0.0f && length <= kEarliestEnd;
-  return (shortMusic || time > kEarliestEnd) && static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin;
+  return (shortMusic || time > kEarliestEnd) && nearEndOfMusic(time, length);
 }
 }  // namespace
 

@@ -77,7 +77,11 @@ bool ShadedWires::use(DataObject& wireShader) {
     builtFrom_ = shader;
     builtFromProgram_ = shader->program;
     failed_ = !build(*shader);
-    if (failed_) Log("shaded wires: the variant of %s does not link; its wires are drawn as lines\n", shader->path.c_str());
+    if (failed_) {
+      Log("wires: the shaded variant of %s does not link; its wires are drawn as lines\n", shader->path.c_str());
+    } else {
+      Log("wires: shaded into the filled mesh below full size (%s)\n", shader->path.c_str());
+    }
   }
   if (failed_) return false;
   glUseProgram(program_);
