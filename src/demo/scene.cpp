@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/screen.h"
+#include "camera/camera_matrices.h"
+#include "demo/preview_scale.h"
 #include "demo/production_names.h"
 #include "demo/render_state.h"
 #include "gpu/render_target.h"
@@ -17,6 +20,11 @@ constexpr int kFlyingCount = 2000;
 constexpr int kParticleCount = 10;
 constexpr int kBinaryCount = kGridSize * kGridSize;
 constexpr float kWireWidth = 0.5f;  // pixels of the design size
+// Passes below half the design size draw a block of 2 x 2 grid cells as two
+// triangles where it spans at most this many pixels on screen: the picture
+// stays within the preview's bound of the full-size frame, and a frame at the
+// fit scale of a 640x360 window draws a third to half fewer triangles.
+constexpr float kCoarseBlockPixels = 12.0f;
 
 // A driver draws smooth lines no thinner than its minimum width: a wire
 // asked for thinner covers more of the picture than it should. The share of
@@ -102,11 +110,30 @@ bool Scene::useWireProgram(bool shaded) {
   return true;
 }
 
+void Scene::updateReducedGrid() {
+  const mat4 viewProjection = cameraMatrices(camera.eyePos, camera.lookAt, camera.upVector, camera.fov,
+                                             resolveAspect(camera.ratio, screenAspect), camera.near, camera.far)
+                                  .viewProjection;
+  clipTransforms_.assign({viewProjection * worldMatrix, viewProjection * mirrorMatrix});
+  const PassSize pass = passSizeAt(previewScale);
+  grid_detail::markCoarseBlocks(terrain.points.data(), clipTransforms_, static_cast<float>(pass.width),
+                                static_cast<float>(pass.height), kCoarseBlockPixels, coarseBlocks_, blockScratch_);
+  grid_detail::reducedTriangles(coarseBlocks_, reducedCorners_);
+  grid.updateReduced(terrain.points.data(), terrain.points.size(), kGridSize, kGridSize, reducedCorners_);
+}
+
 void Scene::prepare(const FrameValues& frame, const SpectrumCache& spectrum) {
   const float* v = frame.values;
   terrain.update(frame.time, v[kHeightGain], v[kHeightPower], v[kBend], spectrum.view());
   profiler_.Mark("Fetched FFT data for GRID");
-  grid.updateGrid(terrain.points, kGridSize, kGridSize);
+  // Shaded wires still find every row and column of a coarse block; lines
+  // would lose them.
+  const bool belowHalfSize = passSizeAt(previewScale).width * 2 < static_cast<int>(kDesignWidth);
+  if (drawsShadedWires() && belowHalfSize && terrain.points.size() == static_cast<size_t>(kGridSize) * kGridSize) {
+    updateReducedGrid();
+  } else {
+    grid.updateGrid(terrain.points, kGridSize, kGridSize);
+  }
   profiler_.Mark("Update Grid");
 
   for (int c = 0; c < kGridSize; ++c) {

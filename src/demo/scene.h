@@ -16,6 +16,7 @@
 #include "demo/pass_resources.h"
 #include "demo/shaded_wires.h"
 #include "demo/wire_style.h"
+#include "drawables/grid_detail.h"
 #include "drawables/line_batch.h"
 #include "drawables/quads.h"
 #include "drawables/spectrum_grid.h"
@@ -72,6 +73,9 @@ class Scene {
   // production's wire shader with polygon mode lines); false when the
   // production has no wire shader.
   bool useWireProgram(bool shaded);
+  // The grid with the blocks that are small on screen drawn coarse (the
+  // terrain holds its 256 x 256 points).
+  void updateReducedGrid();
 
   PassResources& passes_;
   Profiler& profiler_;
@@ -86,4 +90,8 @@ class Scene {
   mat4 normalMatrix;
   float minimumLineWidth_ = 0.0f;  // the driver's thinnest smooth line
   ShadedWires shadedWires_;
+  std::vector<mat4> clipTransforms_;
+  std::vector<uint8_t> coarseBlocks_;
+  std::vector<float> blockScratch_;
+  std::vector<grid_detail::Corner> reducedCorners_;
 };
