@@ -1,8 +1,10 @@
 // The terrain's flat-shaded triangle mesh: 256 × 256 shared vertices, two
 // triangles per cell, and the per-corner copy with one normal per triangle
-// that is uploaded and drawn. The CPU half (createMesh, updateMesh,
-// rebuildFaces) needs no GL context; create, updateGrid and draw add the
-// buffers. Computing the terrain itself is SpectrumTerrain's.
+// that is uploaded and drawn; or, for a small preview, the reduced mesh of
+// grid_detail (coarse where the terrain is small on screen). The CPU half
+// (createMesh, updateMesh, updateReducedMesh, rebuildFaces) needs no GL
+// context; create, updateGrid, updateReduced and draw add the buffers.
+// Computing the terrain itself is SpectrumTerrain's.
 #pragma once
 
 #include <cstddef>
@@ -43,10 +45,10 @@ class SpectrumGrid {
   // The CPU half of create and updateGrid.
   void createMesh();
   bool updateMesh(const vec4* points, size_t count, int rows, int columns);
-  // The reduced level's per-corner arrays, laid out as faceVertices.
+  // The reduced mesh's per-corner arrays, laid out as faceVertices, for
+  // corners made by grid_detail::reducedTriangles.
   bool updateReducedMesh(const vec4* points, size_t count, int rows, int columns,
                          const std::vector<grid_detail::Corner>& corners);
-  const std::vector<float>& reducedFaceVertices() const { return reducedFaces_; }
   // Per-corner positions and one normal per triangle from the shared positions.
   void rebuildFaces();
 
