@@ -22,6 +22,9 @@
 #include "base/screen.h"
 #include "demo/demo.h"
 #include "demo/production_names.h"
+#include "demo/wire_style.h"
+#include "gpu/image_prefetch.h"
+#include "resources/file_utils.h"
 #include "live/live_session.h"
 
 namespace {
@@ -64,6 +67,12 @@ int main(int argc, char** argv) {
     settings.previewScale = options.preview.scale;
   }
 
+  // The music and the images decode on worker threads while the window, the
+  // context and the render targets are made.
+  auto stream = std::make_unique<SdlAudioStream>();
+  stream->prefetch(osPath(paths::kMusic));
+  ImagePrefetch images(paths::kDataDirectory);
+
   std::remove(logFileName.c_str());
   // The live mode logs the editor's secret token.
   if (options.live) makeLogFilePrivate();
@@ -88,7 +97,9 @@ int main(int argc, char** argv) {
   }
 
   // The sound device plays the music and is the show's clock.
-  auto demo = std::make_unique<Demo>(std::make_unique<SdlAudioStream>());
+  auto demo = std::make_unique<Demo>(std::move(stream), &images);
+  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  demo->setWireStyle(wireStyleForRenderer(renderer ? renderer : ""));
   std::unique_ptr<LiveSession> session;
   if (options.any()) session = std::make_unique<LiveSession>(*demo, settings);
   LimitFrameRate(1000.0);

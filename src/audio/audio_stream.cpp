@@ -2,9 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
+
+void AudioStream::prefetch(const std::string& osPath) {
+  try {
+    prefetched_ = std::async(std::launch::async, [osPath] { return decodeMp3File(osPath); });
+    prefetchPath_ = osPath;
+  } catch (const std::system_error&) {
+    // No thread to be had: open() decodes on its own.
+  }
+}
 
 bool AudioStream::open(const std::string& osPath) {
-  DecodeResult result = decodeMp3File(osPath);
+  const bool fetched = prefetched_.valid() && prefetchPath_ == osPath;
+  DecodeResult result = fetched ? prefetched_.get() : decodeMp3File(osPath);
   openError_ = result.error;
   openNotice_ = result.notice;
   openDecoded(result.error.empty() ? std::move(result.audio) : DecodedAudio{});

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <string>
 
 #include "audio/mp3_decoder.h"
@@ -19,7 +20,13 @@ class AudioStream {
 
   // Decodes the whole MP3 (an operating-system path) and makes it the
   // stream. False, with the stream closed, when the file can't be decoded.
+  // Takes the decode that prefetch started for the same path, waiting for
+  // it to finish, so the result is always that of the whole file.
   bool open(const std::string& osPath);
+  // Starts decoding the file on a worker thread, so that the decode runs
+  // while the program sets up its window, GL state and resources. Opens
+  // nothing: open() takes the result.
+  void prefetch(const std::string& osPath);
   // Makes already decoded audio the stream (tests, generated sound).
   virtual void openDecoded(DecodedAudio audio);
 
@@ -60,6 +67,10 @@ class AudioStream {
   DecodedAudio audio_;
   std::string openError_;
   std::string openNotice_;
+
+ private:
+  std::string prefetchPath_;
+  std::future<DecodeResult> prefetched_;
 };
 
 // The gain a volume value plays at: 0..1, non-numbers silent.

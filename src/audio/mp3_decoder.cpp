@@ -18,6 +18,12 @@ struct HandleDeleter {
 };
 using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
 
+// No MPEG audio file holds more sample frames per byte than this (the
+// thinnest, 8 kbit/s at 8 kHz, holds 8), and a frame or two of slack on a
+// reserved claim.
+constexpr uint64_t kMostFramesPerByte = 16;
+constexpr off_t kSlackFrames = 2 * 1152;
+
 void initLibraryOnce() {
   static std::once_flag once;
   std::call_once(once, [] { mpg123_init(); });
@@ -55,6 +61,7 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
     result.error = errorText(mh, code);
     return result;
   }
+  mpg123_set_filesize(mh, static_cast<off_t>(size));
   if (mpg123_feed(mh, data, size) != MPG123_OK) {
     result.error = errorText(mh, code);
     return result;
@@ -77,9 +84,16 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
         break;
       }
       rate = newRate;
-      // The length in the encoder's header is only a claim (a damaged or
-      // hostile one may name billions of frames), so the buffer grows with
-      // what is actually decoded instead of being reserved from it.
+      // The length in the encoder's header (or estimated from the file's
+      // size) is only a claim: a damaged or hostile one may name billions
+      // of frames. Reserved only when the file's bytes could hold it, it
+      // spares the copies of a growing buffer; otherwise the buffer grows
+      // with what is actually decoded.
+      const off_t claimed = mpg123_length(mh);
+      if (samples.empty() && claimed > 0 &&
+          static_cast<uint64_t>(claimed) <= static_cast<uint64_t>(size) * kMostFramesPerByte) {
+        samples.reserve(static_cast<size_t>(claimed + kSlackFrames) * kPcmChannels);
+      }
       continue;
     }
     if (status == MPG123_OK) {
@@ -95,6 +109,8 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
   }
   // An odd trailing sample would split a frame; drop it.
   samples.resize(samples.size() - samples.size() % kPcmChannels);
+  // A claim well above what decoded leaves no idle memory behind.
+  if (samples.capacity() > samples.size() + samples.size() / 8 + kSlackFrames * kPcmChannels) samples.shrink_to_fit();
   result.audio.sampleRate = static_cast<int>(rate);
   if (result.error.empty() && (samples.empty() || rate <= 0)) result.error = "no MP3 audio found";
   if (!result.error.empty()) {

@@ -147,7 +147,7 @@ double MusicPlayer::update() {
   }
   if (positionOwnedElsewhere) return time;
   const bool restartKey = KeyPressed('I');
-  const bool atEnd = static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin;
+  const bool atEnd = nearEndOfMusic(time, length);
   if (restartKey || atEnd) stream->setPosition(0);
   return time;
 }

@@ -20,6 +20,11 @@
 constexpr float kInitialVolume = 100.0f;
 // The music jumps back to the start this close to its end.
 constexpr double kEndOfMusicMargin = 0.05;
+// Whether `time` has come within kEndOfMusicMargin of the end of music
+// `length` seconds long (compared in double precision).
+inline bool nearEndOfMusic(float time, float length) {
+  return static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin;
+}
 
 class MusicPlayer {
  public:

@@ -20,17 +20,17 @@ constexpr float kEarliestEnd = 2.02f;
 // not load (length 0) keeps the show going until Escape.
 bool musicHasEnded(float time, float length) {
   const bool shortMusic = length > 0.0f && length <= kEarliestEnd;
-  return (shortMusic || time > kEarliestEnd) && static_cast<double>(time) > static_cast<double>(length) - kEndOfMusicMargin;
+  return (shortMusic || time > kEarliestEnd) && nearEndOfMusic(time, length);
 }
 }  // namespace
 
-Demo::Demo(std::unique_ptr<AudioStream> stream) : music(std::move(stream)) {
+Demo::Demo(std::unique_ptr<AudioStream> stream, ImagePrefetch* images) : music(std::move(stream)) {
   music.volume = kInitialVolume;
   addRenderTarget(kFormatRGBA16F, true, 1.0f, names::kBgTarget);
   addRenderTarget(kFormatRGBA16F, true, 1.0f, names::kBackbuffer);
   addRenderTarget(kFormatRGBA16F, true, 0.5f, names::kGaussA);
   addRenderTarget(kFormatRGBA16F, true, 0.25f, names::kGaussB);
-  loadDirectory(paths::kDataDirectory);
+  loadDirectory(paths::kDataDirectory, images);
   music.open(paths::kMusic, paths::kSyncProject, paths::kSyncBase);
   scene.setUp(*this, music.time, music.spectrum.view());
   std::printf("finished init\n");

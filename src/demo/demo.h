@@ -15,6 +15,8 @@
 #include "demo/gaussian_weights.h"
 #include "demo/pass_resources.h"
 #include "demo/scene.h"
+#include "demo/wire_style.h"
+#include "gpu/image_prefetch.h"
 #include "gpu/resource_registry.h"
 
 class Demo : public ResourceRegistry {
@@ -22,8 +24,10 @@ class Demo : public ResourceRegistry {
   // Builds the render targets, loads the data directory, opens the music
   // through the stream and sets up the scene. Needs a current GL context.
   // The player hands in the sound device's stream; the offline renderer a
-  // clock it drives itself.
-  explicit Demo(std::unique_ptr<AudioStream> stream);
+  // clock it drives itself. Either may have started the music's decode
+  // (AudioStream::prefetch) and the images' (`images`) before the context
+  // existed; the set-up and its log are the same as without.
+  explicit Demo(std::unique_ptr<AudioStream> stream, ImagePrefetch* images = nullptr);
   ~Demo() override;
 
   // Render, then the overlay images; false once the music has ended.
@@ -48,6 +52,9 @@ class Demo : public ResourceRegistry {
   // smaller. 1, the default, is the show.
   void setPreviewScale(float scale);
   float previewScale() const { return previewScale_; }
+  // How the wires are drawn below full size; the program picks it from its
+  // GL driver (wireStyleForRenderer), a test may name one.
+  void setWireStyle(WireStyle style) { scene.wireStyle = style; }
 
   // What live reload asks of the production, so that the reloader names
   // none of its members: the files its resources came from, and the owners

@@ -9,9 +9,6 @@
 
 namespace {
 float clampScale(float scale) { return std::min(kMaxPreviewScale, std::max(kMinPreviewScale, scale)); }
-
-// As RenderTarget2D::resizeForPreview sizes a target.
-int scaledSide(float designSide, float scale) { return std::max(1, static_cast<int>(1.0f * designSide * scale)); }
 }  // namespace
 
 bool parsePreviewScale(const std::string& text, bool allowFit, PreviewScaleChoice& choice, std::string& error) {
@@ -36,7 +33,7 @@ float halvedPreviewScale(float scale) { return clampScale(scale * 0.5f); }
 float doubledPreviewScale(float scale) { return clampScale(scale * 2.0f); }
 
 PassSize passSizeAt(float scale) {
-  return {scaledSide(kDesignWidth, scale), scaledSide(kDesignHeight, scale)};
+  return {previewTargetSide(1.0f, kDesignWidth, scale), previewTargetSide(1.0f, kDesignHeight, scale)};
 }
 
 std::string describePreviewScale(float scale) {

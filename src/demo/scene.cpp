@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/screen.h"
+#include "camera/camera_matrices.h"
+#include "demo/preview_scale.h"
 #include "demo/production_names.h"
 #include "demo/render_state.h"
 #include "gpu/render_target.h"
@@ -17,6 +20,11 @@ constexpr int kFlyingCount = 2000;
 constexpr int kParticleCount = 10;
 constexpr int kBinaryCount = kGridSize * kGridSize;
 constexpr float kWireWidth = 0.5f;  // pixels of the design size
+// Passes below half the design size draw a block of 2 x 2 grid cells as two
+// triangles where it spans at most this many pixels on screen: the picture
+// stays within the preview's bound of the full-size frame, and a frame at the
+// fit scale of a 640x360 window draws a third to half fewer triangles.
+constexpr float kCoarseBlockPixels = 12.0f;
 
 // A driver draws smooth lines no thinner than its minimum width: a wire
 // asked for thinner covers more of the picture than it should. The share of
@@ -88,11 +96,44 @@ void Scene::cameraStep(const FrameValues& frame) {
   camera.fov = 60.0f;
 }
 
+bool Scene::drawsShadedWires() const {
+  return wireStyle == WireStyle::kShadedBelowFullSize && previewScale < 1.0f && !shadedWires_.failed();
+}
+
+bool Scene::useWireProgram(bool shaded) {
+  DataObject* wire = passes_.need(names::kWireShader);
+  if (!wire) return false;
+  if (shaded && shadedWires_.use(*wire)) return true;
+  // Lines after all: the variant could not be built.
+  if (shaded) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+  wire->bind();
+  return true;
+}
+
+void Scene::updateReducedGrid() {
+  const mat4 viewProjection = cameraMatrices(camera.eyePos, camera.lookAt, camera.upVector, camera.fov,
+                                             resolveAspect(camera.ratio, screenAspect), camera.near, camera.far)
+                                  .viewProjection;
+  clipTransforms_.assign({viewProjection * worldMatrix, viewProjection * mirrorMatrix});
+  const PassSize pass = passSizeAt(previewScale);
+  grid_detail::markCoarseBlocks(terrain.points.data(), clipTransforms_, static_cast<float>(pass.width),
+                                static_cast<float>(pass.height), kCoarseBlockPixels, coarseBlocks_, blockScratch_);
+  grid_detail::reducedTriangles(coarseBlocks_, reducedCorners_);
+  grid.updateReduced(terrain.points.data(), terrain.points.size(), kGridSize, kGridSize, reducedCorners_);
+}
+
 void Scene::prepare(const FrameValues& frame, const SpectrumCache& spectrum) {
   const float* v = frame.values;
   terrain.update(frame.time, v[kHeightGain], v[kHeightPower], v[kBend], spectrum.view());
   profiler_.Mark("Fetched FFT data for GRID");
-  grid.updateGrid(terrain.points, kGridSize, kGridSize);
+  // Shaded wires still find every row and column of a coarse block; lines
+  // would lose them.
+  const bool belowHalfSize = passSizeAt(previewScale).width * 2 < static_cast<int>(kDesignWidth);
+  if (drawsShadedWires() && belowHalfSize && terrain.points.size() == static_cast<size_t>(kGridSize) * kGridSize) {
+    updateReducedGrid();
+  } else {
+    grid.updateGrid(terrain.points, kGridSize, kGridSize);
+  }
   profiler_.Mark("Update Grid");
 
   for (int c = 0; c < kGridSize; ++c) {
@@ -161,15 +202,19 @@ void Scene::draw(const FrameValues& frame) {
   }
   profiler_.Mark("Draw FFT Grid");
 
-  // Wire grid over it.
-  glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+  // Wire grid over it: smooth lines, or the mesh filled with the wires
+  // shaded into it.
+  const bool shaded = drawsShadedWires();
+  if (!shaded) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glEnable(GL_LINE_SMOOTH);
   const float wireWidth = kWireWidth * previewScale;
   glLineWidth(wireWidth);
   glDisable(GL_CULL_FACE);
   depthOn();
   blendAlpha();
-  if (passes_.useProgram(names::kWireShader)) {
+  if (useWireProgram(shaded)) {
+    // What the driver draws as the line, in pixels of the pass.
+    setUniform1f("shadedWireWidth", std::max(wireWidth, minimumLineWidth_));
     passes_.bindTo(names::kBgTarget, 0);
     setUniform1f("time", time);
     setUniform3f("lightPos", v[kLightX], v[kLightY], v[kLightZ]);

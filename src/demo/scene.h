@@ -14,6 +14,9 @@
 #include "base/vector_math.h"
 #include "camera/camera.h"
 #include "demo/pass_resources.h"
+#include "demo/shaded_wires.h"
+#include "demo/wire_style.h"
+#include "drawables/grid_detail.h"
 #include "drawables/line_batch.h"
 #include "drawables/quads.h"
 #include "drawables/spectrum_grid.h"
@@ -51,6 +54,9 @@ class Scene {
   std::array<float, kPeakTextureWidth> peakValues{};
   // The passes' size over the design size: widths given in pixels follow it.
   float previewScale = 1.0f;
+  // How the wires are drawn below full size (the program picks it from its
+  // GL driver).
+  WireStyle wireStyle = WireStyle::kLines;
 
  private:
   // Makes the peak texture the 1D texture of unit 2 when the program samples
@@ -60,6 +66,16 @@ class Scene {
   // image; draw gets +1 or -1 for the side.
   template <class Draw>
   void drawMirrored(const Draw& draw);
+  // The wires shaded into the filled mesh this frame: the style asks for it,
+  // the passes are below full size and the variant program can be had.
+  bool drawsShadedWires() const;
+  // Makes the wire pass's program current (the shaded variant, or the
+  // production's wire shader with polygon mode lines); false when the
+  // production has no wire shader.
+  bool useWireProgram(bool shaded);
+  // The grid with the blocks that are small on screen drawn coarse (the
+  // terrain holds its 256 x 256 points).
+  void updateReducedGrid();
 
   PassResources& passes_;
   Profiler& profiler_;
@@ -73,4 +89,9 @@ class Scene {
   mat4 mirrorMatrix;
   mat4 normalMatrix;
   float minimumLineWidth_ = 0.0f;  // the driver's thinnest smooth line
+  ShadedWires shadedWires_;
+  std::vector<mat4> clipTransforms_;
+  std::vector<uint8_t> coarseBlocks_;
+  std::vector<float> blockScratch_;
+  std::vector<grid_detail::Corner> reducedCorners_;
 };

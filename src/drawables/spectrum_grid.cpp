@@ -1,5 +1,6 @@
 #include "drawables/spectrum_grid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -68,6 +69,25 @@ void SpectrumGrid::createMesh() {
 }
 
 bool SpectrumGrid::updateMesh(const vec4* points, size_t count, int rows, int columns) {
+  if (!copyPositions(points, count, rows, columns)) return false;
+  rebuildFaces();
+  return true;
+}
+
+bool SpectrumGrid::updateReducedMesh(const vec4* points, size_t count, int rows, int columns,
+                                     const std::vector<grid_detail::Corner>& corners) {
+  if (!copyPositions(points, count, rows, columns)) return false;
+  reducedTriangles_ = static_cast<int32_t>(std::min<size_t>(corners.size() / 3, kTriangleCount));
+  // Room for the full mesh, once, so that no later frame allocates.
+  reducedFaces_.reserve(kFloatsPerFace * static_cast<size_t>(kTriangleCount));
+  reducedFaces_.resize(kFloatsPerFace * static_cast<size_t>(reducedTriangles_));
+  reducedCorners_ = corners.data();
+  WorkSplitter::shared().run(reducedTriangles_, &SpectrumGrid::rebuildReducedRange, this);
+  reducedCorners_ = nullptr;
+  return true;
+}
+
+bool SpectrumGrid::copyPositions(const vec4* points, size_t count, int rows, int columns) {
   const long long wanted = static_cast<long long>(rows) * columns;
   if (static_cast<long long>(count) < wanted) {
     Log("updateGrid::Not enough points %d %d\n", static_cast<int>(count), static_cast<int>(wanted));
@@ -83,7 +103,6 @@ bool SpectrumGrid::updateMesh(const vec4* points, size_t count, int rows, int co
     positions[3 * i + 1] = points[i].y;
     positions[3 * i + 2] = points[i].z;
   }
-  rebuildFaces();
   return true;
 }
 
@@ -195,6 +214,32 @@ void SpectrumGrid::rebuildRange(void* context, int begin, int end) {
   }
 }
 
+void SpectrumGrid::rebuildReducedRange(void* context, int begin, int end) {
+  SpectrumGrid& grid = *static_cast<SpectrumGrid*>(context);
+  const float* positions = grid.vertices.data();
+  const float* texCoords = positions + grid.sharedTexCoordOffset();
+  const size_t triangles = static_cast<size_t>(grid.reducedTriangles_);
+  float* facePositions = grid.reducedFaces_.data();
+  float* faceTexCoords = facePositions + 9 * triangles;
+  float* faceNormals = facePositions + 15 * triangles;
+  for (int t = begin; t < end; ++t) {
+    float corner[3][3];
+    for (int i = 0; i < 3; ++i) {
+      const grid_detail::Corner& k = grid.reducedCorners_[3 * t + i];
+      for (int axis = 0; axis < 3; ++axis) {
+        corner[i][axis] = (positions[3 * k.a + axis] + positions[3 * k.b + axis]) * 0.5f;
+      }
+      for (int axis = 0; axis < 2; ++axis) {
+        faceTexCoords[6 * static_cast<size_t>(t) + 2 * i + axis] =
+            (texCoords[2 * k.a + axis] + texCoords[2 * k.b + axis]) * 0.5f;
+      }
+    }
+    const vec3 n = normalizeOrZero(cross(normalizeOrZero(subtract(corner[1], corner[0])),
+                                         normalizeOrZero(subtract(corner[2], corner[0]))));
+    writeFace(facePositions, faceNormals, static_cast<size_t>(t), corner[0], corner[1], corner[2], n);
+  }
+}
+
 void SpectrumGrid::create() {
   createMesh();
   faceVertexBuffer =
@@ -209,19 +254,43 @@ void SpectrumGrid::updateGrid(const std::vector<vec4>& points, int rows, int col
 
 void SpectrumGrid::updateGrid(const vec4* points, size_t count, int rows, int columns) {
   if (!updateMesh(points, count, rows, columns) || faceVertexBuffer == 0) return;
-  glBindBuffer(GL_ARRAY_BUFFER, faceVertexBuffer);
+  drawReduced_ = false;
+  uploadFaces(faceVertexBuffer, faceVertices);
+}
+
+void SpectrumGrid::updateReduced(const vec4* points, size_t count, int rows, int columns,
+                                 const std::vector<grid_detail::Corner>& corners) {
+  if (!updateReducedMesh(points, count, rows, columns, corners) || faceVertexBuffer == 0) return;
+  if (reducedBuffer_ == 0) reducedBuffer_ = createBuffer(nullptr, 0, GL_DYNAMIC_DRAW);
+  drawReduced_ = true;
+  uploadFaces(reducedBuffer_, reducedFaces_);
+}
+
+void SpectrumGrid::uploadFaces(GLuint buffer, const std::vector<float>& faces) {
+  glBindBuffer(GL_ARRAY_BUFFER, buffer);
   if (!spectrumGridUploaded) {
     std::printf("init\n");
     std::fflush(stdout);
     spectrumGridUploaded = true;
   }
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(triangleCount * kFaceBytes), faceVertices.data(),
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(faces.size() * sizeof(float)), faces.data(),
                GL_DYNAMIC_DRAW);
 }
 
 void SpectrumGrid::draw() {
   if (faceVertexBuffer == 0) return;
   setScreenUniforms();
+  if (drawReduced_) {
+    // The corners are in drawing order: no index buffer needed.
+    const size_t triangles = static_cast<size_t>(reducedTriangles_);
+    glBindBuffer(GL_ARRAY_BUFFER, reducedBuffer_);
+    const GLint position = enableAttribute("pos", 3, 0);
+    enableAttribute("tc", 2, 9 * triangles * sizeof(float));
+    enableAttribute("normal", 3, 15 * triangles * sizeof(float));
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(3 * triangles));
+    disableAttribute(position);
+    return;
+  }
   glBindBuffer(GL_ARRAY_BUFFER, faceVertexBuffer);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, faceIndexBuffer);
   const GLint position = enableAttribute("pos", 3, 0);

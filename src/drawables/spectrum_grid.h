@@ -1,8 +1,10 @@
 // The terrain's flat-shaded triangle mesh: 256 × 256 shared vertices, two
 // triangles per cell, and the per-corner copy with one normal per triangle
-// that is uploaded and drawn. The CPU half (createMesh, updateMesh,
-// rebuildFaces) needs no GL context; create, updateGrid and draw add the
-// buffers. Computing the terrain itself is SpectrumTerrain's.
+// that is uploaded and drawn; or, for a small preview, the reduced mesh of
+// grid_detail (coarse where the terrain is small on screen). The CPU half
+// (createMesh, updateMesh, updateReducedMesh, rebuildFaces) needs no GL
+// context; create, updateGrid, updateReduced and draw add the buffers.
+// Computing the terrain itself is SpectrumTerrain's.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "base/vector_math.h"
+#include "drawables/grid_detail.h"
 #include "gpu/gl_handle.h"
 
 // Whether any grid has completed its first upload ("init" is printed once).
@@ -28,12 +31,24 @@ class SpectrumGrid {
   // grid holds, are refused with a log line and the mesh is left as it was.
   void updateGrid(const std::vector<vec4>& points, int rows, int columns);
   void updateGrid(const vec4* points, size_t count, int rows, int columns);
-  // Draws every triangle with the current program ("pos", "tc", "normal").
+  // Draws every triangle with the current program ("pos", "tc", "normal"):
+  // the full mesh, or the reduced one after updateReduced.
   void draw();
+  // As updateGrid, for the triangles of grid_detail::reducedTriangles
+  // instead of the full mesh (its corners' texture coordinates are those of
+  // the grid vertices they lie between); draw draws them until the next
+  // updateGrid.
+  void updateReduced(const vec4* points, size_t count, int rows, int columns,
+                     const std::vector<grid_detail::Corner>& corners);
+  int32_t reducedTriangleCount() const { return reducedTriangles_; }
 
   // The CPU half of create and updateGrid.
   void createMesh();
   bool updateMesh(const vec4* points, size_t count, int rows, int columns);
+  // The reduced mesh's per-corner arrays, laid out as faceVertices, for
+  // corners made by grid_detail::reducedTriangles.
+  bool updateReducedMesh(const vec4* points, size_t count, int rows, int columns,
+                         const std::vector<grid_detail::Corner>& corners);
   // Per-corner positions and one normal per triangle from the shared positions.
   void rebuildFaces();
 
@@ -54,4 +69,13 @@ class SpectrumGrid {
 
  private:
   static void rebuildRange(void* grid, int begin, int end);
+  static void rebuildReducedRange(void* grid, int begin, int end);
+  bool copyPositions(const vec4* points, size_t count, int rows, int columns);
+  void uploadFaces(GLuint buffer, const std::vector<float>& faces);
+
+  const grid_detail::Corner* reducedCorners_ = nullptr;  // during updateReducedMesh
+  std::vector<float> reducedFaces_;
+  int32_t reducedTriangles_ = 0;
+  BufferHandle reducedBuffer_;
+  bool drawReduced_ = false;
 };

@@ -73,6 +73,10 @@ std::string captureFileName(int32_t firstNumber,
   }
 }
 
+int previewTargetSide(float relativeSize, float designSide, float scale) {
+  return std::max(1, static_cast<int>(relativeSize * designSide * scale));
+}
+
 void flipRows(std::vector<unsigned char>& pixels, size_t rowBytes, size_t rowCount) {
   if (rowBytes == 0 || pixels.size() < rowBytes * rowCount) return;
   for (size_t top = 0, bottom = rowCount; top + 1 < bottom; ++top, --bottom) {
@@ -95,8 +99,8 @@ RenderTarget2D::RenderTarget2D(int format, bool relative, float size, const std:
 
 bool RenderTarget2D::resizeForPreview(float scale) {
   if (relativeSize_ <= 0.0f) return false;
-  const int targetWidth = std::max(1, static_cast<int>(relativeSize_ * kDesignWidth * scale));
-  const int targetHeight = std::max(1, static_cast<int>(relativeSize_ * kDesignHeight * scale));
+  const int targetWidth = previewTargetSide(relativeSize_, kDesignWidth, scale);
+  const int targetHeight = previewTargetSide(relativeSize_, kDesignHeight, scale);
   if (targetWidth == static_cast<int>(width) && targetHeight == static_cast<int>(height)) return false;
   isComplete = false;
   create(targetWidth, targetHeight, format_);

@@ -24,6 +24,12 @@ enum RenderTargetFormat {
 constexpr float kDesignWidth = 1920.0f;
 constexpr float kDesignHeight = 1080.0f;
 
+// One side, in pixels, of a target `relativeSize` times the design size
+// drawn at preview `scale`: (int)(relativeSize * designSide * scale), never
+// below one pixel. The preview's pass size and every resized target agree
+// through it.
+int previewTargetSide(float relativeSize, float designSide, float scale);
+
 // The capture directory and the first free capture name: "output\" +
 // "%05d" + ".png", starting at number firstNumber and moving on past names
 // for which inUse (program path) is true.

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
+#include "gpu/image_prefetch.h"
 #include "gpu/mesh.h"
 #include "gpu/quad.h"
 #include "gpu/render_target.h"
@@ -53,13 +55,16 @@ void ResourceRegistry::add(std::unique_ptr<DataObject> object) {
   if (object) objects.push_back(std::move(object));
 }
 
-void ResourceRegistry::loadDirectory(const std::string& directory) {
+void ResourceRegistry::loadDirectory(const std::string& directory, ImagePrefetch* images) {
   std::printf("loading from %s\n", directory.c_str());
   std::fflush(stdout);
   for (const LoaderEntry& loader : loaders()) {
     for (const std::string& filePath : listDirectory(loader.extensions, directory)) {
       std::unique_ptr<DataObject> object = loader.create();
-      if (object->load(filePath)) add(std::move(object));
+      auto* texture = dynamic_cast<Texture*>(object.get());
+      std::optional<TexturePixels> decoded = texture && images ? images->take(filePath) : std::nullopt;
+      const bool loaded = decoded ? texture->loadDecoded(filePath, std::move(*decoded)) : object->load(filePath);
+      if (loaded) add(std::move(object));
     }
   }
 }

@@ -12,6 +12,8 @@
 
 #include "resources/data_object.h"
 
+class ImagePrefetch;
+
 class ResourceRegistry {
  public:
   // Needs a current GL context: registers the Quad "screenSpace" first.
@@ -23,8 +25,9 @@ class ResourceRegistry {
   // Appends, taking ownership; no duplicate check.
   void add(std::unique_ptr<DataObject> object);
   // Prints "loading from %s\n" and registers every file of the directory
-  // whose load succeeds.
-  void loadDirectory(const std::string& directory);
+  // whose load succeeds. Images that `images` decoded ahead are taken from
+  // it; the order of loads and their log lines are the same either way.
+  void loadDirectory(const std::string& directory, ImagePrefetch* images = nullptr);
   // A new object of the class whose extension the file name carries, loaded
   // from the file (program path); null when no class takes the name. The
   // load's result is in `loaded`. Not registered.

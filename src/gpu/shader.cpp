@@ -77,6 +77,8 @@ bool Shader::load(std::string shaderPath) {
   name = fileNameOf(shaderPath);
   fileTime = fileModificationTime(shaderPath);
   failure = SourceProblem{};
+  vertexText.clear();
+  fragmentText.clear();
 
   // An unreadable file is preprocessed as an empty one, so it still fails
   // through compiling and linking with their usual logs.
@@ -109,6 +111,8 @@ bool Shader::load(std::string shaderPath) {
     return false;
   }
   program.reset(static_cast<GLuint>(linked));
+  vertexText = source.vertexText;
+  fragmentText = source.fragmentText;
   return true;
 }
 

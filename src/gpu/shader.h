@@ -34,6 +34,10 @@ class Shader : public DataObject {
   ShaderHandle vertexShader;
   ShaderHandle fragmentShader;
   ProgramHandle program;
+  // The preprocessed stage texts the program was linked from, for variants
+  // of it that the frame code builds; empty when it did not link.
+  std::string vertexText;
+  std::string fragmentText;
   // Why the last load failed, at the file and line the author wrote (no
   // line when there is none); empty after a successful load and for an
   // include library.

@@ -3,22 +3,17 @@
 #include <vector>
 
 #include "base/log.h"
+#include "gpu/image_prefetch.h"
 #include "gpu/texture_binding.h"
-#include "gpu/texture_pixels.h"
 #include "resources/file_utils.h"
 
-bool Texture::load(std::string imagePath) {
+bool Texture::load(std::string imagePath) { return loadDecoded(imagePath, decodeImageFile(imagePath)); }
+
+bool Texture::loadDecoded(const std::string& imagePath, TexturePixels pixels) {
   path = imagePath;
   name = fileNameOf(imagePath);
   fileTime = fileModificationTime(imagePath);
 
-  std::vector<uint8_t> fileBytes;
-  TexturePixels pixels;
-  if (readFileBytes(osPath(imagePath), fileBytes)) {
-    pixels = decodeTexturePixels(fileBytes.data(), fileBytes.size());
-  } else {
-    pixels.refusal = "cannot read the file: " + readFailureReason(osPath(imagePath));
-  }
   isHDR = pixels.isHDR;
   failureReason = pixels.refusal;
   if (!pixels.ok()) {

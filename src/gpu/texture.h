@@ -7,6 +7,7 @@
 #include <string>
 
 #include "gpu/gl_handle.h"
+#include "gpu/texture_pixels.h"
 #include "resources/data_object.h"
 
 class Texture : public DataObject {
@@ -14,6 +15,8 @@ class Texture : public DataObject {
   // Decodes and uploads the image; logs "Texture %s failed to load\n" and
   // returns false when it cannot be decoded (no GL texture is made then).
   bool load(std::string path) override;
+  // The same with the file's pixels already decoded (gpu/image_prefetch.h).
+  bool loadDecoded(const std::string& path, TexturePixels pixels);
   // Why the last load failed, in words (the decoder's refusal, or why the
   // file could not be read); empty after a load that succeeded.
   std::string failureReason;

@@ -12,6 +12,7 @@
 #include "demo/demo.h"
 #include "demo/production_names.h"
 #include "gpu/gl.h"
+#include "gpu/image_prefetch.h"
 #include "gpu/offscreen_image.h"
 #include "gpu/screen_framebuffer.h"
 #include "render/frame_hashes.h"
@@ -41,16 +42,22 @@ class RenderSession {
                    options_.width, options_.height);
       return false;
     }
+    // The music and the images decode on worker threads while the render
+    // targets are made.
+    auto clockOwner = std::make_unique<ManualClockStream>();
+    clockOwner->prefetch(osPath(paths::kMusic));
+    ImagePrefetch images(paths::kDataDirectory);
     setScreenFramebuffer(image_.framebuffer());
     glBindFramebuffer(GL_FRAMEBUFFER, image_.framebuffer());
     glViewport(0, 0, options_.width, options_.height);
     setScreenMetrics(options_.width, options_.height);
-    auto clockOwner = std::make_unique<ManualClockStream>();
     clock_ = clockOwner.get();
     clock_->setDriven(true);
-    demo_ = std::make_unique<Demo>(std::move(clockOwner));
+    demo_ = std::make_unique<Demo>(std::move(clockOwner), &images);
     // At scale 1 nothing is remade: the frames are exactly the show's.
     if (options_.previewScale != 1.0f) demo_->setPreviewScale(options_.previewScale);
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    demo_->setWireStyle(options_.wireStyleGiven ? options_.wireStyle : wireStyleForRenderer(renderer ? renderer : ""));
     if (!clock_->isOpen()) {
       std::fprintf(stderr, "tarvo-render: the soundtrack %s could not be opened\n", osPath(paths::kMusic).c_str());
       return false;

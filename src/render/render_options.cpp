@@ -7,6 +7,7 @@
 #include "base/number_parsing.h"
 #include "base/text.h"
 #include "demo/preview_scale.h"
+#include "demo/wire_style.h"
 
 namespace {
 constexpr int kMaxFps = 1000;
@@ -82,6 +83,11 @@ const ValueOption kValueOptions[] = {
        o.previewScale = choice.scale;
        return true;
      }},
+    {"--wires",
+     [](const std::string& v, RenderOptions& o, std::string&) {
+       o.wireStyleGiven = true;
+       return parseWireStyle(v, o.wireStyle);
+     }},
 };
 
 const ValueOption* findValueOption(const std::string& option) {
@@ -148,7 +154,8 @@ ParsedRenderOptions parseRenderOptions(const std::vector<std::string>& arguments
 
 std::string renderUsage() {
   return "usage: tarvo-render --output PATH [--start SECONDS] [--end SECONDS | --frames A:B] [--fps N]\n"
-         "                    [--size WxH] [--preview-scale S] [--shard I/N] [--hashes FILE] [--profile]\n"
+         "                    [--size WxH] [--preview-scale S] [--wires STYLE] [--shard I/N]\n"
+         "                    [--hashes FILE] [--profile]\n"
          "       tarvo-render --check FILE [--frames A:B] [--fps N] [--size WxH] [--preview-scale S]\n"
          "       tarvo-render --encode FOLDER --output FILE.mp4 [--start S --end S | --frames A:B] [--fps N]\n"
          "\n"
@@ -174,6 +181,9 @@ std::string renderUsage() {
          "  --preview-scale S\n"
          "                    draw every pass at S times the design size 1920x1080 (S from 0.25\n"
          "                    to 1, default 1): a quicker, softer draft of the same picture\n"
+         "  --wires lines|shaded\n"
+         "                    how passes below full size draw the wire grid: as smooth lines, or\n"
+         "                    shaded into the filled mesh (default: shaded on a software GL driver)\n"
          "  --hashes FILE     also write one line per frame: frame number, time, hash of its pixels\n"
          "  --check FILE      render the frames a hash file lists and report every frame whose hash\n"
          "                    differs (exit code 1 when any does)\n"

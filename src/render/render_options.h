@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "demo/wire_style.h"
+
 struct RenderOptions {
   std::string output;    // a folder for numbered PNG frames, or a path ending in ".mp4"
   double start = 0.0;    // seconds
@@ -28,6 +30,10 @@ struct RenderOptions {
   bool timesGiven = false;   // --start or --end given
   // --preview-scale: every pass drawn at this fraction of the design size.
   float previewScale = 1.0f;
+  // --wires: how passes below full size draw the wire grid; not given, the
+  // renderer picks it from its GL driver.
+  bool wireStyleGiven = false;
+  WireStyle wireStyle = WireStyle::kLines;
 
   bool wantsVideo() const;
   // PNG files named by the global frame number, so pieces of a range

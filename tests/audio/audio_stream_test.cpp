@@ -44,3 +44,25 @@ TEST(ManualClockStream, PositionFollowsTheCallersFrames) {
   stream.setFrame(90, 60.0);
   EXPECT_DOUBLE_EQ(stream.bytesToSeconds(stream.position()), 1.5);
 }
+
+TEST(AudioStream, ADecodeStartedAheadOpensAsTheFileWould) {
+  ManualClockStream plain;
+  ASSERT_TRUE(plain.open(fixturePath("tone_stereo_44k.mp3")));
+  ManualClockStream ahead;
+  ahead.prefetch(fixturePath("tone_stereo_44k.mp3"));
+  ASSERT_TRUE(ahead.open(fixturePath("tone_stereo_44k.mp3")));
+  EXPECT_EQ(ahead.decoded().samples, plain.decoded().samples);
+  EXPECT_EQ(ahead.lengthBytes(), plain.lengthBytes());
+  EXPECT_EQ(ahead.openNotice(), plain.openNotice());
+
+  // Another file than the one fetched is decoded when opened; a failure
+  // reads the same either way.
+  ManualClockStream other;
+  other.prefetch(fixturePath("tone_mono_22k.mp3"));
+  ASSERT_TRUE(other.open(fixturePath("tone_stereo_44k.mp3")));
+  EXPECT_EQ(other.decoded().samples, plain.decoded().samples);
+  ManualClockStream missing;
+  missing.prefetch(fixturePath("none.mp3"));
+  EXPECT_FALSE(missing.open(fixturePath("none.mp3")));
+  EXPECT_NE(missing.openError().find("cannot open"), std::string::npos) << missing.openError();
+}

@@ -1,5 +1,6 @@
 // Counts heap allocations made while one steady frame's CPU preparation runs
-// (terrain update, grid face rebuild, quad positions). Replaces the global
+// (terrain update, grid face rebuild, a preview's reduced grid, quad
+// positions). Replaces the global
 // allocation functions of this test program with counting ones.
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "drawables/grid_detail.h"
 #include "drawables/quads.h"
 #include "drawables/spectrum_grid.h"
 #include "drawables/spectrum_terrain.h"
@@ -48,9 +50,25 @@ TEST(FrameAllocations, SteadyFrameAllocatesNothing) {
   Quads quadBinary;
   quadBinary.createLayout("quadBinary", 65536);
 
+  // A preview's grid, coarse where the terrain is small on screen: blocks
+  // far along z small, near ones large, measured in a 640x360 pass.
+  std::vector<uint8_t> coarse;
+  std::vector<float> scratch;
+  std::vector<grid_detail::Corner> corners;
+  mat4 view = identityMat4();
+  view.at(0, 0) = 0.01f;
+  view.at(3, 0) = -5.1f;   // x about the middle column
+  view.at(1, 1) = 0.01f;
+  view.at(2, 3) = 0.001f;  // w grows with z
+  view.at(3, 3) = 2.0f;
+  const std::vector<mat4> transforms = {view};
+
   auto frame = [&](float time) {
     terrain.update(time, 120.0f, 0.8f, 0.5f, music.view);
     grid.updateMesh(terrain.points.data(), terrain.points.size(), 256, 256);
+    grid_detail::markCoarseBlocks(terrain.points.data(), transforms, 640.0f, 360.0f, 12.0f, coarse, scratch);
+    grid_detail::reducedTriangles(coarse, corners);
+    grid.updateReducedMesh(terrain.points.data(), terrain.points.size(), 256, 256, corners);
     quadBinary.writePositions(terrain.points.data(), terrain.points.size());
   };
 
@@ -66,4 +84,7 @@ TEST(FrameAllocations, SteadyFrameAllocatesNothing) {
     EXPECT_EQ(allocationCount.load() - before, 0) << "time " << time;
     EXPECT_EQ(terrain.points.size(), 65536u);
   }
+  // Both kinds of block were drawn.
+  EXPECT_GT(grid.reducedTriangleCount(), 2 * 127 * 127);
+  EXPECT_LT(grid.reducedTriangleCount(), 130050);
 }

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "gpu/image_prefetch.h"
 #include "gpu/mesh.h"
 #include "gpu/mesh_bytes.h"
 #include "gpu/quad.h"
@@ -88,6 +89,39 @@ TEST_F(RegistryTest, LoadsADirectoryInClassOrderAndLeavesFailuresOut) {
   const size_t before = registry.objects.size();
   EXPECT_EQ(captureStdout([&] { registry.loadDirectory("nowhere"); }), "loading from nowhere\n");
   EXPECT_EQ(registry.objects.size(), before);
+}
+
+TEST_F(RegistryTest, ImagesDecodedAheadLoadAsTheLoaderWouldHaveDecodedThem) {
+  std::filesystem::create_directory("data");
+  writeFile("data/a.glsl", kGoodShader);
+  writeSmallPng("data/c.png");
+  writeSmallPng("data/photo.png.hdr");  // listed twice, loaded twice
+  writeFile("data/broken.jpg", "not an image");
+  writeSmallPng("data/e.jpg");
+
+  ResourceRegistry plain;
+  const std::string plainOut = captureStdout([&] { plain.loadDirectory("data"); });
+  ResourceRegistry ahead;
+  std::string aheadOut;
+  {
+    ImagePrefetch images("data", 2);
+    EXPECT_FALSE(images.take("data\\nothing.png").has_value());
+    aheadOut = captureStdout([&] { ahead.loadDirectory("data", &images); });
+    // Each decode is handed over once.
+    EXPECT_FALSE(images.take("data\\c.png").has_value());
+  }
+  EXPECT_EQ(aheadOut, plainOut);
+  EXPECT_NE(aheadOut.find("Texture data\\broken.jpg failed to load\n"), std::string::npos) << aheadOut;
+  ASSERT_EQ(names(ahead), names(plain));
+  for (size_t i = 0; i < ahead.objects.size(); ++i) {
+    auto* texture = dynamic_cast<Texture*>(ahead.objects[i].get());
+    if (!texture) continue;
+    auto* expected = dynamic_cast<Texture*>(plain.objects[i].get());
+    EXPECT_EQ(texture->width, expected->width);
+    EXPECT_EQ(texture->channels, expected->channels);
+    EXPECT_EQ(texture->internalFormat, expected->internalFormat);
+    EXPECT_NE(texture->texture, 0u);
+  }
 }
 
 TEST_F(RegistryTest, RenderTargetsByNameAndEndingActiveOnes) {
