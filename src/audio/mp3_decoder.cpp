@@ -61,7 +61,6 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
     result.error = errorText(mh, code);
     return result;
   }
-  mpg123_set_filesize(mh, static_cast<off_t>(size));
   if (mpg123_feed(mh, data, size) != MPG123_OK) {
     result.error = errorText(mh, code);
     return result;
@@ -84,11 +83,10 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
         break;
       }
       rate = newRate;
-      // The length in the encoder's header (or estimated from the file's
-      // size) is only a claim: a damaged or hostile one may name billions
-      // of frames. Reserved only when the file's bytes could hold it, it
-      // spares the copies of a growing buffer; otherwise the buffer grows
-      // with what is actually decoded.
+      // The length in the encoder's header is only a claim: a damaged or
+      // hostile one may name billions of frames. Reserved only when the
+      // file's bytes could hold it, it spares the copies of a growing
+      // buffer; otherwise the buffer grows with what is actually decoded.
       const off_t claimed = mpg123_length(mh);
       if (samples.empty() && claimed > 0 &&
           static_cast<uint64_t>(claimed) <= static_cast<uint64_t>(size) * kMostFramesPerByte) {
@@ -110,7 +108,9 @@ DecodeResult decodeMp3(const uint8_t* data, size_t size) {
   // An odd trailing sample would split a frame; drop it.
   samples.resize(samples.size() - samples.size() % kPcmChannels);
   // A claim well above what decoded leaves no idle memory behind.
-  if (samples.capacity() > samples.size() + samples.size() / 8 + kSlackFrames * kPcmChannels) samples.shrink_to_fit();
+  if (samples.capacity() > samples.size() + samples.size() / 8 + kSlackFrames * kPcmChannels) {
+    samples.shrink_to_fit();
+  }
   result.audio.sampleRate = static_cast<int>(rate);
   if (result.error.empty() && (samples.empty() || rate <= 0)) result.error = "no MP3 audio found";
   if (!result.error.empty()) {
