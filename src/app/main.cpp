@@ -67,12 +67,6 @@ int main(int argc, char** argv) {
     settings.previewScale = options.preview.scale;
   }
 
-  // The music and the images decode on worker threads while the window, the
-  // context and the render targets are made.
-  auto stream = std::make_unique<SdlAudioStream>();
-  stream->prefetch(osPath(paths::kMusic));
-  ImagePrefetch images(paths::kDataDirectory);
-
   std::remove(logFileName.c_str());
   // The live mode logs the editor's secret token.
   if (options.live) makeLogFilePrivate();
@@ -85,6 +79,13 @@ int main(int argc, char** argv) {
     Log("error::no window, nothing to show\n");
     return 1;
   }
+  // The music and the images decode on worker threads while the context and
+  // the render targets are made. Not before the window: opening it may fork
+  // a helper (the desktop bus's autolaunch), and a child forked while other
+  // threads hold the allocator's lock can hang before it runs the helper.
+  auto stream = std::make_unique<SdlAudioStream>();
+  stream->prefetch(osPath(paths::kMusic));
+  ImagePrefetch images(paths::kDataDirectory);
 #ifdef TARVO_QUICK_ESCAPE
   // The release build: Escape ends the show at once, even in the middle of a
   // slow frame. An author in live mode gets the orderly end.

@@ -32,6 +32,7 @@ import path from 'node:path';
 import {
   tarvo, chromiumPath, WIDTH, LONG, playwright, sleep, waitFor, count, makeTestProduction, startXvfb, freePort, difference,
   trackFileKeys, keyLine, textKeys, withKeyLine, folderBytes, LivePlayer,
+  stepsOf,
 } from './live_show.mjs';
 
 test('the editor page edits the live show', { timeout: 900_000 }, async (t) => {
@@ -44,17 +45,9 @@ test('the editor page edits the live show', { timeout: 900_000 }, async (t) => {
   const x = await startXvfb();
   const player = new LivePlayer(dir, x.display);
   let browser;
-  let keep = false;
   // A failed step keeps the folder and shows the player's log.
-  const step = (name, body) =>
-    t.test(name, async () => {
-      try {
-        await body();
-      } catch (error) {
-        keep = true;
-        throw error;
-      }
-    });
+  const run = stepsOf(t);
+  const step = run.step;
   try {
     await player.start(await freePort());
     browser = await chromium.launch({ executablePath: chromiumPath });
@@ -420,13 +413,13 @@ test('the editor page edits the live show', { timeout: 900_000 }, async (t) => {
     assert.deepEqual(pageErrors, []);
     assert.equal(await player.stop(), 0);
   } catch (error) {
-    keep = true;
+    run.failed = true;
     throw error;
   } finally {
-    if (keep) console.log(`kept for a look: ${dir}\n--- player log (end) ---\n${player.log().slice(-4000)}`);
+    if (run.failed) console.log(`kept for a look: ${dir}\n--- player log (end) ---\n${player.log().slice(-4000)}`);
     await browser?.close();
     if (player.proc && player.proc.exitCode === null) player.proc.kill('SIGKILL');
     x.proc.kill('SIGTERM');
-    if (!keep) fs.rmSync(dir, { recursive: true, force: true });
+    if (!run.failed) fs.rmSync(dir, { recursive: true, force: true });
   }
 });

@@ -19,6 +19,7 @@ import os from 'node:os';
 import path from 'node:path';
 import {
   tarvo, chromiumPath, LONG, playwright, waitFor, count, makeTestProduction, startXvfb, freePort, textKeys, LivePlayer,
+  stepsOf,
 } from './live_show.mjs';
 
 // A stand-in for Web MIDI with one input. While window.testKnob is a
@@ -64,16 +65,9 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
   const x = await startXvfb();
   const player = new LivePlayer(dir, x.display);
   let browser;
-  let keep = false;
-  const step = (name, body) =>
-    t.test(name, async () => {
-      try {
-        await body();
-      } catch (error) {
-        keep = true;
-        throw error;
-      }
-    });
+  // A failed step keeps the folder and shows the player's log.
+  const run = stepsOf(t);
+  const step = run.step;
   try {
     await player.start(await freePort());
     browser = await chromium.launch({ executablePath: chromiumPath });
@@ -261,13 +255,13 @@ test('the editor page times keys to the music', { timeout: 900_000 }, async (t) 
     assert.deepEqual(pageErrors, []);
     assert.equal(await player.stop(), 0);
   } catch (error) {
-    keep = true;
+    run.failed = true;
     throw error;
   } finally {
-    if (keep) console.log(`kept for a look: ${dir}\n--- player log (end) ---\n${player.log().slice(-4000)}`);
+    if (run.failed) console.log(`kept for a look: ${dir}\n--- player log (end) ---\n${player.log().slice(-4000)}`);
     await browser?.close();
     if (player.proc && player.proc.exitCode === null) player.proc.kill('SIGKILL');
     x.proc.kill('SIGTERM');
-    if (!keep) fs.rmSync(dir, { recursive: true, force: true });
+    if (!run.failed) fs.rmSync(dir, { recursive: true, force: true });
   }
 });

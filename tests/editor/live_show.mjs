@@ -45,6 +45,22 @@ export const readText = (file) => (fs.existsSync(file) ? fs.readFileSync(file, '
 
 // The test production laid out as the player expects it: the e2e production
 // plus the real production's shaders and sprites and the camera HUD files.
+// A test's steps: a failed one marks the run, so that its folder is kept
+// and the player's log shown.
+export function stepsOf(t) {
+  const run = { failed: false };
+  run.step = (name, body) =>
+    t.test(name, async () => {
+      try {
+        await body();
+      } catch (error) {
+        run.failed = true;
+        throw error;
+      }
+    });
+  return run;
+}
+
 export function makeTestProduction(dir) {
   fs.cpSync(path.join(root, 'tests/e2e/production'), dir, { recursive: true });
   const data = path.join(dir, 'demosrc/norde/data');
