@@ -132,10 +132,17 @@ SectionTableShift shiftSectionTable(const std::string& text, int32_t at, int32_t
   std::map<size_t, int> decimalVotes;
   std::map<size_t, int> allDecimals;
   for (size_t i = 0; i < lines.size(); ++i) {
-    const size_t first = lines[i].find_first_not_of(kBlanks);
+    // A byte order mark before the first line is not part of it (the parser
+    // drops it too).
+    const size_t skip = i == 0 && lines[i].rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    const size_t first = lines[i].find_first_not_of(kBlanks, skip);
     if (first == std::string::npos || lines[i][first] == '#') continue;
     const std::vector<Word> words = wordsOf(lines[i]);
     const size_t n = words.size();
+    if (n < 5) {  // blanks the parser splits on and these words do not
+      shift.problem = "line " + std::to_string(i + 1) + " is not a section line: a name and four numbers";
+      return shift;
+    }
     for (size_t end = 0; end < 2; ++end) {
       Boundary b{i, n - 4 + end, n - 2 + end, 0, 0};
       const std::string secondsText = lines[i].substr(words[b.secondsWord].start, words[b.secondsWord].end - words[b.secondsWord].start);
