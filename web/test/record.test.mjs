@@ -9,6 +9,7 @@ import { reduceTake } from '../editor/take_reduce.js';
 import { Recorder, TAP_BATCH_MS } from '../editor/recorder.js';
 import { MusicTiming, readMusic } from '../editor/music.js';
 import { Session } from '../editor/session.js';
+import { scriptedLink, turns } from './scripted_link.mjs';
 
 // The largest distance between the samples and the line through the keys.
 function worstError(samples, keys) {
@@ -54,35 +55,21 @@ test('a take becomes the fewest keys on its rows that stay within the tolerance'
   assert.deepEqual(reduceTake(take, 0.01).map((k) => k.row), [0, 40, 64]);
 });
 
-function scripted(keys) {
-  const link = {
+// The state of a page with these lanes ([row, value, kind] keys).
+function stateWith(keys) {
+  return {
     version: 1,
-    posts: [],
-    async edit(edits) {
-      link.posts.push(edits);
-      return { status: 200, body: { version: ++link.version } };
-    },
-    async state() {
-      return {
-        version: 1,
-        rowsPerSecond: 16,
-        rowsPerBar: 32,
-        musicLength: 60,
-        maxRow: 1472,
-        tracks: Object.entries(keys).map(([name, list]) => ({ name, label: '', keys: list.map(([row, value, kind]) => ({ row, value, kind })) })),
-        sections: [],
-      };
-    },
+    rowsPerSecond: 16,
+    rowsPerBar: 32,
+    musicLength: 60,
+    maxRow: 1472,
+    tracks: Object.entries(keys).map(([name, list]) => ({ name, label: '', keys: list.map(([row, value, kind]) => ({ row, value, kind })) })),
+    sections: [],
   };
-  return link;
 }
 
-const turns = async (n = 10) => {
-  for (let i = 0; i < n; ++i) await new Promise((resolve) => setImmediate(resolve));
-};
-
 async function recording(keys) {
-  const link = scripted(keys);
+  const link = scriptedLink(stateWith(keys));
   const session = new Session(link);
   await session.load();
   const timing = new MusicTiming(16, 32);

@@ -5,6 +5,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { Session } from '../editor/session.js';
+import { scriptedLink, turns } from './scripted_link.mjs';
 import { Playhead } from '../editor/playhead.js';
 import { selectionKey, moveEdits } from '../editor/model.js';
 import { rowAtTime } from '../editor/timeline.js';
@@ -26,33 +27,6 @@ function stateJson(version, keys = {}) {
     sections: [],
   };
 }
-
-// The player as a script: `answers` are taken in order, then every edit is
-// taken with the next version; state() gives `json` as it is when the read
-// is answered, or what onRead() gives.
-function scriptedLink(json) {
-  const link = {
-    json,
-    version: json.version,
-    posts: [],
-    reads: 0,
-    answers: [],
-    async edit(edits) {
-      link.posts.push(edits);
-      return link.answers.shift() || { status: 200, body: { version: ++link.version } };
-    },
-    async state() {
-      link.reads += 1;
-      const read = link.onRead ? await link.onRead() : link.json;
-      return structuredClone(read);
-    },
-  };
-  return link;
-}
-
-const turns = async (n = 10) => {
-  for (let i = 0; i < n; ++i) await new Promise((resolve) => setImmediate(resolve));
-};
 
 async function started(link) {
   const session = new Session(link);

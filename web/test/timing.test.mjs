@@ -7,6 +7,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { MusicTiming, readMusic } from '../editor/music.js';
 import { Session } from '../editor/session.js';
+import { scriptedLink, turns } from './scripted_link.mjs';
 import { shiftAtRow } from '../editor/time_shift.js';
 
 // 120 BPM for two bars (a beat every 8 rows), then 90 BPM (every 10.67).
@@ -90,30 +91,6 @@ function state(version, keys) {
   };
 }
 
-function scriptedLink(json) {
-  const link = {
-    json,
-    version: json.version,
-    posts: [],
-    answers: [],
-    async edit(edits) {
-      link.posts.push({ edits });
-      return link.answers.shift() || { status: 200, body: { version: ++link.version } };
-    },
-    async shift(shift) {
-      link.posts.push({ shift });
-      return link.answers.shift() || { status: 200, body: { version: ++link.version } };
-    },
-    async state() {
-      return structuredClone(link.json);
-    },
-  };
-  return link;
-}
-
-const turns = async (n = 10) => {
-  for (let i = 0; i < n; ++i) await new Promise((resolve) => setImmediate(resolve));
-};
 const rows = (s, name) => s.trackByName.get(name).keys.map((k) => k.row).join(' ');
 
 test('time inserted at a row moves the keys after it in every track as one step; undo removes it; a removal over keys is refused', async () => {
