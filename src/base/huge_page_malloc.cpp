@@ -1,0 +1,65 @@
+#include "base/huge_page_malloc.h"
+
+#include <gnu/libc-version.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+constexpr const char* kTunable = "glibc.malloc.hugetlb";
+
+// glibc reads glibc.malloc.hugetlb from 2.35 on.
+bool libcHasHugePageTunable(const std::string& version) {
+  int major = 0;
+  int minor = 0;
+  if (std::sscanf(version.c_str(), "%d.%d", &major, &minor) != 2) return false;
+  return major > 2 || (major == 2 && minor >= 35);
+}
+
+bool underInstrumentation() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+  return true;
+#endif
+#endif
+  // valgrind preloads its own library into the program it runs; a restart
+  // would leave valgrind behind.
+  const char* preload = std::getenv("LD_PRELOAD");
+  return preload && std::strstr(preload, "vgpreload");
+}
+}  // namespace
+
+std::string hugePageTunables(const char* tunables, const std::string& hugePageMode, const std::string& libcVersion) {
+  if (tunables && std::strstr(tunables, kTunable)) return "";
+  // "always" gives huge pages without asking; "never" refuses them.
+  if (hugePageMode.find("[madvise]") == std::string::npos) return "";
+  if (!libcHasHugePageTunable(libcVersion)) return "";
+  std::string wanted = std::string(kTunable) + "=1";
+  if (tunables && *tunables) wanted += std::string(":") + tunables;
+  return wanted;
+}
+
+void restartWithHugePageMalloc(char** argv) {
+  if (underInstrumentation()) return;
+  std::ifstream modeFile("/sys/kernel/mm/transparent_hugepage/enabled");
+  std::stringstream mode;
+  mode << modeFile.rdbuf();
+  const char* tunables = std::getenv("GLIBC_TUNABLES");
+  const std::string previous = tunables ? tunables : "";
+  const std::string wanted = hugePageTunables(tunables, mode.str(), gnu_get_libc_version());
+  if (wanted.empty()) return;
+  if (setenv("GLIBC_TUNABLES", wanted.c_str(), 1) != 0) return;
+  execv("/proc/self/exe", argv);
+  // No restart: go on as started.
+  if (tunables) {
+    setenv("GLIBC_TUNABLES", previous.c_str(), 1);
+  } else {
+    unsetenv("GLIBC_TUNABLES");
+  }
+}
