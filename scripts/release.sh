@@ -189,10 +189,13 @@ cat >"$stage/norde" <<'EOF'
 # Arguments go to the player (./norde --help lists them).
 here=$(dirname -- "$0") || exit 1
 cd -- "$here" || exit 1
-# malloc in transparent huge pages: a software GL driver keeps hundreds of
-# megabytes of render targets in the player's memory, and the kernel takes
-# huge pages back several times faster when the show ends on Escape.
-GLIBC_TUNABLES="glibc.malloc.hugetlb=1${GLIBC_TUNABLES:+:$GLIBC_TUNABLES}"
+# malloc in transparent huge pages, large blocks from the heap and freed
+# memory kept for reuse: a software GL driver keeps hundreds of megabytes of
+# render targets in the player's memory and replaces some every frame; the
+# kernel faults huge pages in, and takes them back when the show ends on
+# Escape, several times faster. The player restarts itself with the same
+# settings when started without them.
+GLIBC_TUNABLES="glibc.malloc.hugetlb=1:glibc.malloc.mmap_max=0:glibc.malloc.trim_threshold=18446744073709551615${GLIBC_TUNABLES:+:$GLIBC_TUNABLES}"
 export GLIBC_TUNABLES
 exec ./bin/tarvo "$@"
 EOF

@@ -16,7 +16,7 @@
 #include "app/sdl_audio_stream.h"
 #include "app/window.h"
 #include "audio/music_sections.h"
-#include "base/huge_page_malloc.h"
+#include "base/malloc_tuning.h"
 #include "base/keys.h"
 #include "base/log.h"
 #include "base/profiler.h"
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!parsed.error.empty()) return usageError(parsed.error);
-  restartWithHugePageMalloc(argv);
+  restartWithTunedMalloc(argv);
   LiveSettings settings;
   if (options.any()) {
     ResolvedTimes times;

@@ -11,7 +11,7 @@
 
 #include "app/headless_gl.h"
 #include "app/window.h"
-#include "base/huge_page_malloc.h"
+#include "base/malloc_tuning.h"
 #include "base/log.h"
 #include "render/frame_assembly.h"
 #include "render/offline_renderer.h"
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!parsed.options.encodeFolder.empty()) return assembleVideo(parsed.options);
-  restartWithHugePageMalloc(argv);
+  restartWithTunedMalloc(argv);
 
   // The renderer keeps its own log so the player's output2.txt is left alone;
   // the pieces of a farm, running side by side in one folder, one each.

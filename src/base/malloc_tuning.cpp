@@ -1,4 +1,4 @@
-#include "base/huge_page_malloc.h"
+#include "base/malloc_tuning.h"
 
 #include <gnu/libc-version.h>
 #include <unistd.h>
@@ -10,7 +10,11 @@
 #include <sstream>
 
 namespace {
-constexpr const char* kTunable = "glibc.malloc.hugetlb";
+constexpr const char* kHugePageTunable = "glibc.malloc.hugetlb";
+// Huge pages; no block of its own for a large allocation (the heap serves it,
+// and a free keeps it); the heap's top never given back.
+constexpr const char* kTunedMalloc =
+    "glibc.malloc.hugetlb=1:glibc.malloc.mmap_max=0:glibc.malloc.trim_threshold=18446744073709551615";
 
 // glibc reads glibc.malloc.hugetlb from 2.35 on.
 bool libcHasHugePageTunable(const std::string& version) {
@@ -35,24 +39,24 @@ bool underInstrumentation() {
 }
 }  // namespace
 
-std::string hugePageTunables(const char* tunables, const std::string& hugePageMode, const std::string& libcVersion) {
-  if (tunables && std::strstr(tunables, kTunable)) return "";
+std::string tunedMallocTunables(const char* tunables, const std::string& hugePageMode, const std::string& libcVersion) {
+  if (tunables && std::strstr(tunables, kHugePageTunable)) return "";
   // "always" gives huge pages without asking; "never" refuses them.
   if (hugePageMode.find("[madvise]") == std::string::npos) return "";
   if (!libcHasHugePageTunable(libcVersion)) return "";
-  std::string wanted = std::string(kTunable) + "=1";
+  std::string wanted = kTunedMalloc;
   if (tunables && *tunables) wanted += std::string(":") + tunables;
   return wanted;
 }
 
-void restartWithHugePageMalloc(char** argv) {
+void restartWithTunedMalloc(char** argv) {
   if (underInstrumentation()) return;
   std::ifstream modeFile("/sys/kernel/mm/transparent_hugepage/enabled");
   std::stringstream mode;
   mode << modeFile.rdbuf();
   const char* tunables = std::getenv("GLIBC_TUNABLES");
   const std::string previous = tunables ? tunables : "";
-  const std::string wanted = hugePageTunables(tunables, mode.str(), gnu_get_libc_version());
+  const std::string wanted = tunedMallocTunables(tunables, mode.str(), gnu_get_libc_version());
   if (wanted.empty()) return;
   if (setenv("GLIBC_TUNABLES", wanted.c_str(), 1) != 0) return;
   execv("/proc/self/exe", argv);
