@@ -78,8 +78,7 @@ today="$root/build"
 cmake --build "$today" --target tarvo tarvo-render -j"$jobs" > /dev/null || fail "building today's tarvo failed"
 
 work=$(mktemp -d)
-player=
-trap 'if [ -n "$player" ]; then kill "$player" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/show/src/drawables"
 cp -r "$root/demosrc" "$work/show/"
 cp "$root"/src/drawables/cameraHUD.* "$work/show/src/drawables/"
@@ -88,25 +87,12 @@ cd "$work/show"
 env -u DISPLAY "$today/tarvo-render" --output "$work/warm" --frames 0:1 --size 64x36 > /dev/null 2>&1 ||
   fail "today's tarvo-render cannot render the production"
 
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
-
 # first_frame BUILD: milliseconds from starting plain tarvo to the end of its
-# first frame.
+# first frame, watched by one light process (bench/first_frame.mjs).
 first_frame() {
-  rm -f output2.txt
-  local started
-  started=$(now_ms)
-  SDL_AUDIODRIVER=dummy "$1/tarvo" > console.txt 2>&1 &
-  player=$!
-  until grep -q "Profiler::Reset" output2.txt 2>/dev/null; do
-    kill -0 "$player" 2>/dev/null || { player=; fail "$1/tarvo ended before its first frame: $(tail -n 3 console.txt)"; }
-    [ $(( $(now_ms) - started )) -lt $((patience * 1000)) ] || fail "$1/tarvo showed no first frame within $patience s"
-    sleep 0.01
-  done
-  echo $(( $(now_ms) - started ))
-  kill "$player" 2>/dev/null || true
-  wait "$player" 2>/dev/null || true
-  player=
+  local ms
+  ms=$(node "$root/bench/first_frame.mjs" "$1/tarvo" "$patience") || fail "$1/tarvo: no first frame"
+  echo "$ms"
 }
 
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }

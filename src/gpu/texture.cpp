@@ -49,7 +49,10 @@ bool Texture::loadDecoded(const std::string& imagePath, TexturePixels pixels) {
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, pixelFormat,
                pixelType, upload);
   glPixelStorei(GL_UNPACK_ALIGNMENT, savedAlignment);
-  generateMipmaps();
+  // Made when first sampled through them: a software driver compiles its
+  // mipmap blits on first use, a tenth of a second at start-up for images
+  // the show may not draw for a while, or never (the camera's HUD image).
+  mipmapsPending_ = true;
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -61,5 +64,9 @@ bool Texture::loadDecoded(const std::string& imagePath, TexturePixels pixels) {
 }
 
 void Texture::bindTexture(int unit, int minFilter, int magFilter, int wrap) {
-  bindTextureToUnit(texture, width, height, unit, minFilter, magFilter, wrap);
+  if (bindTextureToUnit(texture, width, height, unit, minFilter, magFilter, wrap) && mipmapsPending_ &&
+      usesMipmaps(minFilter)) {
+    generateMipmaps();
+    mipmapsPending_ = false;
+  }
 }

@@ -1,7 +1,8 @@
 // Texture: an image file (PNG, JPEG, Radiance HDR) decoded by
-// gpu/texture_pixels.h into a mipmapped 2D texture. HDR images become float
-// textures, names starting with "_" hold data (linear RGBA), every other
-// image is sRGB. Binding goes through gpu/texture_binding.h.
+// gpu/texture_pixels.h into a mipmapped 2D texture (the chain built when it
+// is first bound with a mipmap filter). HDR images become float textures,
+// names starting with "_" hold data (linear RGBA), every other image is
+// sRGB. Binding goes through gpu/texture_binding.h.
 #pragma once
 
 #include <string>
@@ -33,4 +34,7 @@ class Texture : public DataObject {
   GLenum internalFormat = 0;
   GLenum pixelFormat = 0;
   GLenum pixelType = 0;
+
+ private:
+  bool mipmapsPending_ = false;
 };

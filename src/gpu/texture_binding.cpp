@@ -17,13 +17,14 @@ std::pair<float, float> texelSizeOf(double width, double height) {
   return {static_cast<float>(1.0 / width), static_cast<float>(1.0 / height)};
 }
 
-void bindTextureToUnit(GLuint texture, double width, double height, int unit, int minFilter,
+bool bindTextureToUnit(GLuint texture, double width, double height, int unit, int minFilter,
                        int magFilter, int wrap) {
   if (unit < 0 || unit > kMaxTextureUnit) {
     Log("bindTexture: unit %d is outside 0..%d, nothing bound\n", unit, kMaxTextureUnit);
-    return;
+    return false;
   }
-  if (setUniform1i(kSamplerNames[unit], unit)) {
+  const bool bound = setUniform1i(kSamplerNames[unit], unit);
+  if (bound) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
@@ -35,6 +36,12 @@ void bindTextureToUnit(GLuint texture, double width, double height, int unit, in
   // Published even when the program samples nothing on this unit.
   const std::pair<float, float> texel = texelSizeOf(width, height);
   setUniform2f(kTexelNames[unit], texel.first, texel.second);
+  return bound;
+}
+
+bool usesMipmaps(int minFilter) {
+  return minFilter == GL_NEAREST_MIPMAP_NEAREST || minFilter == GL_LINEAR_MIPMAP_NEAREST ||
+         minFilter == GL_NEAREST_MIPMAP_LINEAR || minFilter == GL_LINEAR_MIPMAP_LINEAR;
 }
 
 void generateMipmaps() {

@@ -13,9 +13,14 @@ constexpr int kMaxTextureUnit = 8;
 std::pair<float, float> texelSizeOf(double width, double height);
 
 // Binds texture on the unit for the current program and publishes its texel
-// size. A unit outside 0..kMaxTextureUnit is refused with a log line.
-void bindTextureToUnit(GLuint texture, double width, double height, int unit, int minFilter,
+// size. A unit outside 0..kMaxTextureUnit is refused with a log line. True
+// when the texture was bound (the program samples the unit): it is then the
+// 2D texture of the active unit.
+bool bindTextureToUnit(GLuint texture, double width, double height, int unit, int minFilter,
                        int magFilter, int wrap);
 
 // Builds the mipmap chain of the 2D texture bound on the active unit.
 void generateMipmaps();
+
+// Whether a minifying filter reads the mipmap chain.
+bool usesMipmaps(int minFilter);
