@@ -75,19 +75,24 @@ int main(int argc, char** argv) {
 
   GLWindow window;
   Log("->Initializing GL Window\n");
+  if (!StartWindowSystem()) {
+    Log("error::no window, nothing to show\n");
+    return 1;
+  }
+  // The music and the images decode on worker threads while the window, the
+  // context and the render targets are made. Not before the window system
+  // starts: that may fork a helper (the desktop bus's autolaunch), and a
+  // child forked while other threads hold the allocator's lock can hang
+  // before it runs the helper.
+  auto stream = std::make_unique<SdlAudioStream>();
+  stream->prefetch(osPath(paths::kMusic));
+  ImagePrefetch images(paths::kDataDirectory);
   const bool opened = options.windowed ? OpenSizedWindow(window, options.width, options.height, kLiveTitle)
                                        : OpenWindow(window, true, kClassName);
   if (!opened) {
     Log("error::no window, nothing to show\n");
     return 1;
   }
-  // The music and the images decode on worker threads while the context and
-  // the render targets are made. Not before the window: opening it may fork
-  // a helper (the desktop bus's autolaunch), and a child forked while other
-  // threads hold the allocator's lock can hang before it runs the helper.
-  auto stream = std::make_unique<SdlAudioStream>();
-  stream->prefetch(osPath(paths::kMusic));
-  ImagePrefetch images(paths::kDataDirectory);
 #ifdef TARVO_QUICK_ESCAPE
   // The release build: Escape ends the show at once, even in the middle of a
   // slow frame. An author in live mode gets the orderly end.

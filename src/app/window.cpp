@@ -57,11 +57,17 @@ SDL_Window* createWindow(GLWindow& window, const char* title, int x, int y, int 
 }
 }  // namespace
 
-bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className) {
+bool StartWindowSystem() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     Log("error::no window system: %s\n", SDL_GetError());
     return false;
   }
+  return true;
+}
+
+bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className) {
+  if (!StartWindowSystem()) return false;
   int width = 0;
   int height = 0;
   if (fullScreen) {
@@ -95,10 +101,7 @@ bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className)
 }
 
 bool OpenSizedWindow(GLWindow& window, int width, int height, const std::string& title) {
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    Log("error::no window system: %s\n", SDL_GetError());
-    return false;
-  }
+  if (!StartWindowSystem()) return false;
   Log("\tWindow = %dx%d\n", width, height);
   window.window = createWindow(window, title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
                                height, SDL_WINDOW_RESIZABLE);
@@ -114,10 +117,7 @@ bool OpenSizedWindow(GLWindow& window, int width, int height, const std::string&
 }
 
 bool OpenHiddenWindow(GLWindow& window) {
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    Log("error::no window system: %s\n", SDL_GetError());
-    return false;
-  }
+  if (!StartWindowSystem()) return false;
   window.window = createWindow(window, "tarvo-render", 0, 0, kDevWidth, kDevHeight, SDL_WINDOW_HIDDEN);
   if (!window.window) {
     Log("error::could not create the window: %s\n", SDL_GetError());

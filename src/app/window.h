@@ -17,6 +17,11 @@ struct GLWindow {
   KeyStateTable keys;
 };
 
+// Starts SDL's video system, once (the window functions start it when it is
+// not yet). False when it cannot start (logged). Starting it may fork a
+// helper: the desktop bus's autolaunch, when no session bus is given.
+bool StartWindowSystem();
+
 // Creates and shows the window; sets the screen metrics. Returns false when
 // the video system or the window cannot be created (logged).
 bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className);
