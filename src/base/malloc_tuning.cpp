@@ -23,20 +23,6 @@ bool libcHasHugePageTunable(const std::string& version) {
   if (std::sscanf(version.c_str(), "%d.%d", &major, &minor) != 2) return false;
   return major > 2 || (major == 2 && minor >= 35);
 }
-
-bool underInstrumentation() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-  return true;
-#endif
-#endif
-  // valgrind preloads its own library into the program it runs; a restart
-  // would leave valgrind behind.
-  const char* preload = std::getenv("LD_PRELOAD");
-  return preload && std::strstr(preload, "vgpreload");
-}
 }  // namespace
 
 std::string tunedMallocTunables(const char* tunables, const std::string& hugePageMode, const std::string& libcVersion) {
@@ -49,8 +35,21 @@ std::string tunedMallocTunables(const char* tunables, const std::string& hugePag
   return wanted;
 }
 
+bool runsUnderInstrumentation() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+  return true;
+#endif
+#endif
+  // valgrind preloads its own library into the program it runs; a restart
+  // would leave valgrind behind.
+  const char* preload = std::getenv("LD_PRELOAD");
+  return preload && std::strstr(preload, "vgpreload");
+}
 void restartWithTunedMalloc(char** argv) {
-  if (underInstrumentation()) return;
+  if (runsUnderInstrumentation()) return;
   std::ifstream modeFile("/sys/kernel/mm/transparent_hugepage/enabled");
   std::stringstream mode;
   mode << modeFile.rdbuf();

@@ -20,6 +20,9 @@
 // already set come after ours, so that theirs win.
 std::string tunedMallocTunables(const char* tunables, const std::string& hugePageMode, const std::string& libcVersion);
 
+// Built with a sanitizer, or run by valgrind: malloc is theirs, no restart.
+bool runsUnderInstrumentation();
+
 // Restarts the program with the tuned malloc when tunedMallocTunables says
 // so; returns (and the program goes on as started) when it does not or the
 // restart fails. Call before anything is logged or printed.

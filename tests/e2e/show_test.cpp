@@ -44,14 +44,6 @@ std::string environmentOf(pid_t pid, const std::string& name) {
   return "";
 }
 
-bool builtWithSanitizers() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  return true;
-#else
-  return false;
-#endif
-}
-
 // Plays the production in dir; presses O from the moment the GL context
 // exists until a profiler report shows (a press before the window has the
 // keyboard focus is lost, and a slow build may draw only a few frames of the
@@ -130,7 +122,7 @@ TEST(Show, PlaysToTheEndLogsInOrderReportsOnOAndLoadsTheCacheNextTime) {
                                                  gnu_get_libc_version());
   // glibc cuts the original copy of the variable, the one the process's
   // environ file shows, at the first ':' while reading it.
-  if (!wanted.empty() && !builtWithSanitizers()) {
+  if (!wanted.empty() && !runsUnderInstrumentation()) {
     EXPECT_EQ(first.tunables, wanted.substr(0, wanted.find(':')));
   }
 
