@@ -206,6 +206,13 @@ export class LivePlayer {
     return readText(this.logFile);
   }
 
+  // For a failed run: the end of the log and of the console, where the
+  // sanitizers and the driver write.
+  report() {
+    const consoleText = readText(path.join(this.dir, 'console.txt'));
+    return `--- player log (end) ---\n${this.log().slice(-4000)}\n--- player console (end) ---\n${consoleText.slice(-2000)}`;
+  }
+
   key(name) {
     execFileSync('xdotool', ['key', name], { env: { ...process.env, DISPLAY: this.display } });
   }
