@@ -29,6 +29,7 @@ struct ShowRun {
   std::string console;
   double screenDeviation = 0.0;  // the most varied screenshot taken
   std::string tunables;           // GLIBC_TUNABLES of the running player
+  std::string name;               // its process name (/proc/PID/comm)
 };
 
 // One variable of a running process's environment ("" when unset).
@@ -59,6 +60,7 @@ ShowRun playShow(const std::string& dir, bool pressO) {
                       console);
   if (pressO && waitForText(log, "->Initializing GL Context\n", 120s)) {
     run.tunables = environmentOf(player.pid(), "GLIBC_TUNABLES");
+    run.name = readFile("/proc/" + std::to_string(player.pid()) + "/comm");
     pressKey(x.display(), "o");
     const std::string screenshot = dir + "/screenshot.png";
     bool reported = false;
@@ -116,7 +118,9 @@ TEST(Show, PlaysToTheEndLogsInOrderReportsOnOAndLoadsTheCacheNextTime) {
 
   EXPECT_GT(first.screenDeviation, kComposedDeviation) << "the screen never showed a composed image";
   // Where the kernel gives huge pages on request, the player restarted
-  // itself with the tuned malloc (the same process, the same log).
+  // itself with the tuned malloc (the same process, the same log, the same
+  // name).
+  EXPECT_EQ(first.name, "tarvo\n");
   const std::string wanted = tunedMallocTunables(std::getenv("GLIBC_TUNABLES"),
                                                  readFile("/sys/kernel/mm/transparent_hugepage/enabled"),
                                                  gnu_get_libc_version());
