@@ -5,7 +5,9 @@
 #include <SDL2/SDL_syswm.h>
 
 #include <cstdio>
+#include <cstring>
 
+#include "app/window_manager_probe.h"
 #include "base/log.h"
 #include "base/screen.h"
 
@@ -78,8 +80,13 @@ bool OpenWindow(GLWindow& window, bool fullScreen, const std::string& className)
     }
     Log("Current Screen Resolution: %d %d\n", width, height);
     std::printf("Current Screen Resolution: %d %d\n", width, height);
+    // Without a window manager a borderless window at the origin the size of
+    // the desktop is what full screen gives, without SDL's wait for a
+    // window manager's answer (see window_manager_probe.h).
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool direct = driver && std::strcmp(driver, "x11") == 0 && x11DisplayHasNoWindowManager();
     window.window = createWindow(window, "", 0, 0, width, height,
-                                 SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+                                 direct ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
     SDL_ShowCursor(SDL_DISABLE);
   } else {
     width = kDevWidth;
