@@ -60,13 +60,13 @@ void restartWithTunedMalloc(char** argv) {
   if (setenv("GLIBC_TUNABLES", wanted.c_str(), 1) != 0) return;
   // The program's own path, not /proc/self/exe: the kernel names a process
   // after the file it executes, and `pkill tarvo` or top must still find
-  // "tarvo", not "exe". The link is the fallback when the file has gone
-  // (replaced by a rebuild while the program starts).
+  // "tarvo", not "exe". The link is the fallback when that exec fails (the
+  // file replaced by a rebuild while the program starts).
   char path[4096];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
   if (length > 0) {
     path[length] = '\0';
-    if (access(path, X_OK) == 0) execv(path, argv);
+    execv(path, argv);
   }
   execv("/proc/self/exe", argv);
   // No restart: go on as started.

@@ -416,7 +416,7 @@ test('the editor page edits the live show', { timeout: 900_000 }, async (t) => {
     run.failed = true;
     throw error;
   } finally {
-    if (run.failed) console.log(`kept for a look: ${dir}\n${player.report()}`);
+    if (run.failed) console.log(player.report());
     await browser?.close();
     if (player.proc && player.proc.exitCode === null) player.proc.kill('SIGKILL');
     x.proc.kill('SIGTERM');

@@ -206,11 +206,11 @@ export class LivePlayer {
     return readText(this.logFile);
   }
 
-  // For a failed run: the end of the log and of the console, where the
-  // sanitizers and the driver write.
+  // For a failed run: where its folder is kept, and the end of the log and
+  // of the console, where the sanitizers and the driver write.
   report() {
     const consoleText = readText(path.join(this.dir, 'console.txt'));
-    return `--- player log (end) ---\n${this.log().slice(-4000)}\n--- player console (end) ---\n${consoleText.slice(-2000)}`;
+    return `kept for a look: ${this.dir}\n--- player log (end) ---\n${this.log().slice(-4000)}\n--- player console (end) ---\n${consoleText.slice(-2000)}`;
   }
 
   key(name) {
